@@ -1,0 +1,182 @@
+// Expression engine: the variable table, the expression tree and the reader
+// that turns "/xcalc" text into a tree.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// ---------------------------------------------------------------------------
+// Reading whole expressions
+// ---------------------------------------------------------------------------
+
+class ExprNode;
+
+// Longest text the reader accepts, without its terminator.
+constexpr std::size_t kMaxExpressionLength = 2047;
+// Longest name or number the reader accepts.
+constexpr std::size_t kMaxTokenLength = 87;
+
+// Loads `length` bytes of `text` into the reader and parses one expression.
+// Returns null when there is nothing to evaluate: no operand at the start, a
+// text over kMaxExpressionLength, a name or number over kMaxTokenLength, or an
+// operator with a missing operand. Throws std::bad_alloc with nothing leaked.
+std::unique_ptr<ExprNode> ReadExpression(const char* text, std::size_t length);
+
+// Converts a number token the way atof reads it: the longest prefix that forms
+// a decimal number, and 0 when there is none («.», «..5»). Locale-independent.
+double ConvertNumberText(const char* text);
+
+// ---------------------------------------------------------------------------
+// Variable table
+// ---------------------------------------------------------------------------
+
+// One named variable. Entries and their names live until the library unloads.
+struct VariableEntry {
+  char* name;  // heap copy of the name as typed, with its terminator
+  double value;
+  VariableEntry* next;
+};
+
+// Head of the process-wide list of variables, newest first.
+extern VariableEntry* VariableTable;
+
+// Returns the entry whose name matches `name` byte for byte (case-sensitive),
+// adding one with value 0.0 at the front if there is none. Throws
+// std::bad_alloc and leaves the table unchanged when memory runs out.
+VariableEntry* FindOrAddVariable(const char* name);
+
+// ---------------------------------------------------------------------------
+// Expression tree
+// ---------------------------------------------------------------------------
+
+using NodePtr = std::unique_ptr<ExprNode>;
+
+// A node of an expression tree; deleting a node deletes all it owns. A tree
+// may be built with missing children, but only complete trees are evaluated.
+class ExprNode {
+ public:
+  virtual ~ExprNode() = default;
+  // Stores `value` into the node; only variables take it. Returns the stored value (0.0 here).
+  virtual double Assign(double value);
+  // Computes the node's value; children are evaluated left first.
+  virtual double Evaluate();
+};
+
+// Two operands, both owned; either may be missing while the tree is built.
+class BinaryNode : public ExprNode {
+ public:
+  BinaryNode(NodePtr lhs, NodePtr rhs);
+  ~BinaryNode() override;
+
+ protected:
+  NodePtr left;
+  NodePtr right;
+};
+
+class AddNode : public BinaryNode {
+ public:
+  using BinaryNode::BinaryNode;
+  double Evaluate() override;
+};
+
+class SubtractNode : public BinaryNode {
+ public:
+  using BinaryNode::BinaryNode;
+  double Evaluate() override;
+};
+
+class MultiplyNode : public BinaryNode {
+ public:
+  using BinaryNode::BinaryNode;
+  double Evaluate() override;
+};
+
+class DivideNode : public BinaryNode {
+ public:
+  using BinaryNode::BinaryNode;
+  double Evaluate() override;
+};
+
+// `left` is the variable assigned to, `right` the value; yields the stored value.
+class AssignNode : public BinaryNode {
+ public:
+  using BinaryNode::BinaryNode;
+  double Evaluate() override;
+};
+
+class NegateNode : public ExprNode {
+ public:
+  explicit NegateNode(NodePtr child);
+  double Evaluate() override;
+
+ private:
+  NodePtr operand;
+};
+
+class NumberNode : public ExprNode {
+ public:
+  explicit NumberNode(double number) : value(number) {}
+  double Evaluate() override;
+
+ private:
+  double value;
+};
+
+// Refers to a table entry, which it does not own.
+class VariableNode : public ExprNode {
+ public:
+  // Finds or adds the variable `name`; throws std::bad_alloc.
+  explicit VariableNode(const char* name);
+  double Assign(double value) override;
+  double Evaluate() override;
+
+ private:
+  VariableEntry* entry;
+};
+
+// ---------------------------------------------------------------------------
+// Reader state and the parser's levels
+// ---------------------------------------------------------------------------
+
+// One token of look-ahead, as one byte.
+enum class TokenKind : std::uint8_t {
+  // Operators: the character itself
+  LeftParen = '(',
+  RightParen = ')',
+  Star = '*',
+  Plus = '+',
+  Minus = '-',
+  Slash = '/',
+  Equals = '=',
+  // Operands: their text is in TokenText
+  Name = 128,
+  Number = 129,
+  // Anything that ends an expression
+  LineEnd = 130,
+  Other = 131,
+};
+
+// Process-wide reader state, reset by the caller before each parse.
+struct ExpressionReader {
+  char InputText[kMaxExpressionLength + 1];
+  std::int32_t ReadPosition;
+  TokenKind CurrentToken;
+  char TokenText[kMaxTokenLength + 1];
+  bool TokenTooLong;    // a name or number did not fit TokenText
+  bool MissingOperand;  // a node was built with a child missing
+};
+
+extern ExpressionReader Reader;
+
+// Reads the next token at ReadPosition; fills TokenText for names and numbers.
+// At the terminator it stays there and returns Other, however often it is called.
+// A name or number over kMaxTokenLength is consumed whole, sets TokenTooLong and reads as Other.
+TokenKind NextToken();
+
+// Parses an expression from CurrentToken; null if no operand or operator starts it.
+NodePtr ParseExpression();
+// Parses a term from CurrentToken; null if no operand starts it.
+NodePtr ParseTerm();
+// Parses a primary from CurrentToken; null, with the token unchanged, if none starts here.
+NodePtr ParsePrimary();

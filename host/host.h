@@ -1,0 +1,60 @@
+// The console host: loads a plug-in library and drives it as a chat host does.
+#pragma once
+
+#include <string>
+
+#include "plugin/host_contract.h"
+#include "toast/toast.h"
+
+// A loaded plug-in library and its entry points; a missing one is null.
+class PluginLibrary {
+ public:
+  // Loads the library at `path`; on failure error() says why and the entry points are null.
+  explicit PluginLibrary(const std::string& path);
+  ~PluginLibrary();
+  PluginLibrary(const PluginLibrary&) = delete;
+  PluginLibrary& operator=(const PluginLibrary&) = delete;
+
+  bool loaded() const { return handle_ != nullptr; }
+  const std::string& error() const { return error_; }
+
+  InitializeFn initialize = nullptr;
+  UninitializeFn uninitialize = nullptr;
+  ConfigureFn configure = nullptr;
+  PublishInfoFn publish_info = nullptr;
+  ParseCommandFn parse_command = nullptr;
+  ParseTagFn parse_tag = nullptr;
+  ReceiveNotifyFn receive_notify = nullptr;
+  DisplayToastFn display_toast = nullptr;
+  DisplayToastWFn display_toast_w = nullptr;
+
+ private:
+  void* handle_ = nullptr;
+  std::string error_;
+};
+
+// The plug-in library built beside the running host program.
+std::string DefaultPluginPath();
+
+// Splits "/word parameter" at the first space into the command word and the
+// parameter text (empty when there is no space).
+void SplitCommandLine(const std::string& line, std::string& word, std::string& parameter);
+
+// Runs one input line through the plug-in and returns what the host shows:
+// the result text for a handled command, a note for an unhandled one.
+std::string RunCommandLine(const PluginLibrary& plugin, const std::string& line);
+
+// Receives toast requests in a top-level window and writes each to standard
+// output as one line: "[caption] message". Only one may exist at a time.
+class ToastWindow {
+ public:
+  ToastWindow();
+  ~ToastWindow();
+  ToastWindow(const ToastWindow&) = delete;
+  ToastWindow& operator=(const ToastWindow&) = delete;
+
+  bool created() const { return created_; }
+
+ private:
+  bool created_ = false;
+};

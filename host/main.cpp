@@ -1,0 +1,75 @@
+// calchost: try the plug-in from a terminal.
+//
+//   calchost [--plugin PATH] [COMMAND...]
+//
+// Runs each COMMAND ("/xcalc 1+2") given as an argument; without any, reads
+// commands from standard input, one a line, until its end.
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#define isatty _isatty
+#define STDIN_FILENO 0
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+void RunLine(const PluginLibrary& plugin, std::string line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (line.empty()) return;
+  const std::string shown = RunCommandLine(plugin, line);
+  if (!shown.empty()) std::printf("%s\n", shown.c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string path = DefaultPluginPath();
+  std::vector<std::string> commands;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--plugin" && i + 1 < argc) {
+      path = argv[++i];
+    } else if (argument == "--help" || argument == "-h") {
+      std::printf("usage: %s [--plugin PATH] [COMMAND...]\n", argv[0]);
+      return 0;
+    } else {
+      commands.push_back(argument);
+    }
+  }
+
+  PluginLibrary plugin(path);
+  if (!plugin.loaded() || plugin.parse_command == nullptr) {
+    std::fprintf(stderr, "calchost: cannot use %s: %s\n", path.c_str(), plugin.error().c_str());
+    return 1;
+  }
+  ToastWindow toasts;
+  if (plugin.initialize != nullptr) plugin.initialize(nullptr, nullptr, nullptr);
+
+  if (!commands.empty()) {
+    for (const std::string& command : commands) RunLine(plugin, command);
+  } else {
+    const bool interactive = isatty(STDIN_FILENO) != 0;
+    std::string line;
+    for (;;) {
+      if (interactive) {
+        std::printf("> ");
+        std::fflush(stdout);
+      }
+      if (!std::getline(std::cin, line)) break;
+      RunLine(plugin, line);
+    }
+    if (interactive) std::printf("\n");
+  }
+
+  if (plugin.uninitialize != nullptr) plugin.uninitialize();
+  return 0;
+}

@@ -1,0 +1,106 @@
+// A top-level window that shows the toasts a plug-in asks for.
+#include <cstdio>
+#include <string>
+
+#include "host/host.h"
+#include "platform/window.h"
+
+namespace {
+
+UINT toast_message = 0;
+HWND toast_window = nullptr;
+
+// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf8FromUtf16(const char16_t* text) {
+  std::string out;
+  for (; *text != 0; ++text) {
+    char32_t code = *text;
+    if (code >= 0xD800 && code <= 0xDBFF && text[1] >= 0xDC00 && text[1] <= 0xDFFF) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[1] - 0xDC00);
+      ++text;
+    } else if (code >= 0xD800 && code <= 0xDFFF) {
+      code = 0xFFFD;
+    }
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (code >> 18));
+      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return out;
+}
+
+// Reads the request while the plug-in's send is still in progress.
+void ShowToast(WPARAM wide, LPARAM record) {
+  std::string caption;
+  std::string message;
+  if (wide == 0) {
+    const auto* request = reinterpret_cast<const ToastRequest*>(record);
+    if (request->caption != nullptr) caption = request->caption;
+    if (request->message != nullptr) message = request->message;
+  } else {
+    const auto* request = reinterpret_cast<const ToastRequestW*>(record);
+    if (request->caption != nullptr) caption = request->caption;
+    if (request->message != nullptr) message = Utf8FromUtf16(request->message);
+  }
+  std::printf("[%s] %s\n", caption.c_str(), message.c_str());
+  std::fflush(stdout);
+}
+
+#if defined(_WIN32)
+LRESULT CALLBACK ToastProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == toast_message && toast_message != 0) {
+    ShowToast(wparam, lparam);
+    return 1;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+HWND OpenWindow() {
+  WNDCLASSA window_class = {};
+  window_class.lpfnWndProc = ToastProcedure;
+  window_class.hInstance = GetModuleHandleA(nullptr);
+  window_class.lpszClassName = "CalcHostToastWindow";
+  RegisterClassA(&window_class);
+  // A hidden top-level window: broadcasts reach it, message-only windows they would not.
+  return CreateWindowExA(0, window_class.lpszClassName, "Calculator host", WS_OVERLAPPED, 0, 0, 0,
+                         0, nullptr, nullptr, window_class.hInstance, nullptr);
+}
+
+void CloseWindow(HWND window) { DestroyWindow(window); }
+#else
+LRESULT ToastProcedure(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message != toast_message || toast_message == 0) return 0;
+  ShowToast(wparam, lparam);
+  return 1;
+}
+
+HWND OpenWindow() { return CreateTopLevelWindow(ToastProcedure); }
+
+void CloseWindow(HWND window) { DestroyTopLevelWindow(window); }
+#endif
+
+}  // namespace
+
+ToastWindow::ToastWindow() {
+  if (toast_window != nullptr) return;
+  toast_message = RegisterWindowMessageA(TOAST_MESSAGE_NAME);
+  toast_window = OpenWindow();
+  created_ = toast_window != nullptr;
+}
+
+ToastWindow::~ToastWindow() {
+  if (!created_) return;
+  CloseWindow(toast_window);
+  toast_window = nullptr;
+}

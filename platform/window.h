@@ -1,0 +1,64 @@
+// The window functions the plug-in uses. On Windows they are USER32's; elsewhere
+// a shared library of ours plays USER32's part for every module in the process,
+// so the plug-in and the host that loaded it see the same messages and windows.
+#pragma once
+
+#if defined(_WIN32)
+
+#include <windows.h>
+
+#else
+
+#include <cstdint>
+
+#if defined(WINDOW_LAYER_BUILD)
+#define WINDOW_LAYER_API __attribute__((visibility("default")))
+#else
+#define WINDOW_LAYER_API
+#endif
+
+struct WindowHandle;
+using HWND = WindowHandle*;
+using UINT = unsigned int;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// Shows a message box for MessageBoxA and returns the button chosen.
+using MessageBoxHandler = int (*)(HWND owner, const char* text, const char* caption, UINT type);
+
+#define HWND_BROADCAST (reinterpret_cast<HWND>(std::uintptr_t{0xFFFF}))
+constexpr UINT MB_OK = 0x0;
+constexpr int IDOK = 1;
+
+extern "C" {
+
+// --- As USER32 has them ---
+
+// Returns the number for `name`, the same for every spelling that differs only
+// in ASCII case, counting from 0xC000 up; 0 for a null or empty name.
+WINDOW_LAYER_API UINT RegisterWindowMessageA(const char* name);
+// Calls the window procedure of `window`, or of every top-level window for
+// HWND_BROADCAST, synchronously in this thread. Returns the (last) procedure's
+// result, or 0 when no window received the message.
+WINDOW_LAYER_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// Returns the window a host marked active, or null.
+WINDOW_LAYER_API HWND GetActiveWindow();
+// Passes the box to the installed handler (by default: caption and text on
+// standard error, IDOK) and returns its result.
+WINDOW_LAYER_API int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+
+// --- For hosts ---
+
+// Creates a top-level window served by `procedure`; null for a null procedure.
+WINDOW_LAYER_API HWND CreateTopLevelWindow(WNDPROC procedure);
+// Removes the window; unknown handles are ignored. Clears it as active window.
+WINDOW_LAYER_API void DestroyTopLevelWindow(HWND window);
+// Marks `window` as the active one (null: none).
+WINDOW_LAYER_API void SetActiveTopLevelWindow(HWND window);
+// Installs the handler MessageBoxA calls; null restores the default. Returns the previous one.
+WINDOW_LAYER_API MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+}  // extern "C"
+
+#endif

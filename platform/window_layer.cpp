@@ -1,0 +1,134 @@
+// The window functions for platforms without USER32: a process-wide list of
+// top-level windows and a table of registered message names.
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace {
+
+constexpr UINT kFirstRegisteredMessage = 0xC000;
+constexpr UINT kLastRegisteredMessage = 0xFFFF;
+
+std::string AsciiLowered(const char* text) {
+  std::string lowered(text);
+  for (char& c : lowered) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lowered;
+}
+
+int WriteToStandardError(HWND, const char* text, const char* caption, UINT) {
+  std::fprintf(stderr, "%s\n%s\n", caption != nullptr ? caption : "", text != nullptr ? text : "");
+  return IDOK;
+}
+
+struct Window {
+  HWND handle;
+  WNDPROC procedure;
+};
+
+// Everything the layer holds, guarded by one lock. Window procedures run with
+// the lock released, so they may call back into the layer.
+struct WindowState {
+  std::mutex lock;
+  std::vector<std::string> message_names;  // index + 0xC000 is the message number
+  std::vector<Window> windows;             // in creation order
+  std::uintptr_t next_handle = 0x10000;
+  HWND active = nullptr;
+  MessageBoxHandler message_box = WriteToStandardError;
+};
+
+WindowState& State() {
+  static WindowState state;
+  return state;
+}
+
+}  // namespace
+
+extern "C" {
+
+WINDOW_LAYER_API UINT RegisterWindowMessageA(const char* name) {
+  if (name == nullptr || *name == '\0') return 0;
+  const std::string key = AsciiLowered(name);
+  WindowState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
+  std::size_t index = 0;
+  while (index < state.message_names.size() && state.message_names[index] != key) ++index;
+  if (index == state.message_names.size()) {
+    if (index > kLastRegisteredMessage - kFirstRegisteredMessage) return 0;
+    state.message_names.push_back(key);
+  }
+  return kFirstRegisteredMessage + static_cast<UINT>(index);
+}
+
+WINDOW_LAYER_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  std::vector<Window> receivers;
+  {
+    WindowState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    for (const Window& candidate : state.windows) {
+      if (window == HWND_BROADCAST || candidate.handle == window) receivers.push_back(candidate);
+    }
+  }
+  LRESULT result = 0;
+  for (const Window& receiver : receivers) {
+    result = receiver.procedure(receiver.handle, message, wparam, lparam);
+  }
+  return result;
+}
+
+WINDOW_LAYER_API HWND GetActiveWindow() {
+  WindowState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
+  return state.active;
+}
+
+WINDOW_LAYER_API int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+  MessageBoxHandler handler;
+  {
+    WindowState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    handler = state.message_box;
+  }
+  return handler(owner, text, caption, type);
+}
+
+WINDOW_LAYER_API HWND CreateTopLevelWindow(WNDPROC procedure) {
+  if (procedure == nullptr) return nullptr;
+  WindowState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
+  auto* handle = reinterpret_cast<HWND>(state.next_handle);
+  state.next_handle += 0x10;
+  state.windows.push_back({handle, procedure});
+  return handle;
+}
+
+WINDOW_LAYER_API void DestroyTopLevelWindow(HWND window) {
+  WindowState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
+  for (auto it = state.windows.begin(); it != state.windows.end(); ++it) {
+    if (it->handle == window) {
+      state.windows.erase(it);
+      break;
+    }
+  }
+  if (state.active == window) state.active = nullptr;
+}
+
+WINDOW_LAYER_API void SetActiveTopLevelWindow(HWND window) {
+  WindowState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
+  state.active = window;
+}
+
+WINDOW_LAYER_API MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
+  WindowState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
+  return std::exchange(state.message_box, handler != nullptr ? handler : WriteToStandardError);
+}
+
+}  // extern "C"

@@ -1,0 +1,112 @@
+// Command dispatch, "/xcalc" and "/xprecis".
+#include <charconv>
+#include <cstddef>
+#include <cstring>
+#include <new>
+
+#include "expr/expr.h"
+#include "plugin/plugin.h"
+#include "toast/toast.h"
+
+char PrecisionText[4] = "2";
+
+namespace {
+
+// Longest value text: -1.8e308 has 309 integer digits, plus sign, point and 16 decimals.
+constexpr std::size_t kMaxValueLength = 327;
+constexpr int kMaxDecimals = 16;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Compares `text` with the lowercase `word`, ignoring the case of ASCII letters only.
+bool MatchesWord(const char* text, const char* word) {
+  for (; *word != '\0'; ++text, ++word) {
+    if (AsciiLower(*text) != *word) return false;
+  }
+  return *text == '\0';
+}
+
+// Length of `text`, reading no further than `limit` bytes; `limit` means "at least that long".
+std::size_t BoundedLength(const char* text, std::size_t limit) {
+  std::size_t length = 0;
+  while (length < limit && text[length] != '\0') ++length;
+  return length;
+}
+
+// The number of decimals PrecisionText asks for; the empty text means none.
+int Decimals() {
+  int decimals = 0;
+  for (const char* digit = PrecisionText; IsDigit(*digit); ++digit) {
+    decimals = decimals * 10 + (*digit - '0');
+  }
+  return decimals > kMaxDecimals ? kMaxDecimals : decimals;
+}
+
+// Writes `value` as fixed-point text with `decimals` places, correctly rounded
+// and independent of the locale, and terminates it. `out` holds kMaxValueLength + 1.
+void FormatValue(double value, int decimals, char* out) {
+  const auto [end, error] =
+      std::to_chars(out, out + kMaxValueLength, value, std::chars_format::fixed, decimals);
+  *(error == std::errc() ? end : out) = '\0';
+}
+
+void RunCalc(const char* parameter, char* result) {
+  const std::size_t length = BoundedLength(parameter, kMaxExpressionLength + 1);
+  NodePtr tree = ReadExpression(parameter, length);
+  if (!tree) return;
+  const double value = tree->Evaluate();
+  tree.reset();
+  if (result == nullptr) return;
+  // The host may pass one buffer as both parameter and result.
+  std::memmove(result, parameter, length);
+  result[length] = '=';
+  result[length + 1] = '\n';
+  FormatValue(value, Decimals(), result + length + 2);
+}
+
+void RunPrecision(const char* parameter, char* result) {
+  const std::size_t length = BoundedLength(parameter, 3);
+  if (length < 3) {
+    std::size_t digits = 0;
+    while (digits < length && IsDigit(parameter[digits])) ++digits;
+    if (digits == length) {
+      int number = 0;
+      for (std::size_t i = 0; i < length; ++i) number = number * 10 + (parameter[i] - '0');
+      if (number > kMaxDecimals) {
+        std::memcpy(PrecisionText, "16", 3);
+      } else {
+        std::memcpy(PrecisionText, parameter, length);
+        PrecisionText[length] = '\0';
+      }
+    }
+  }
+  if (result != nullptr) result[0] = '\0';
+
+  static constexpr char kPrefix[] = "Floatting point precision: ";
+  char message[32] = {};
+  std::memcpy(message, kPrefix, sizeof kPrefix - 1);
+  std::memcpy(message + sizeof kPrefix - 1, PrecisionText, std::strlen(PrecisionText));
+  DisplayToast(message, "Calculator Options...", "", 0);
+}
+
+}  // namespace
+
+std::int32_t RunCommand(const char* command, const char* parameter, char* result) noexcept {
+  if (command == nullptr) return 0;
+  if (parameter == nullptr) parameter = "";
+  if (MatchesWord(command, "/xcalc")) {
+    try {
+      RunCalc(parameter, result);
+    } catch (const std::bad_alloc&) {
+      // Nothing was written before the tree was complete; the partial tree is freed.
+    }
+    return 1;
+  }
+  if (MatchesWord(command, "/xprecis")) {
+    RunPrecision(parameter, result);
+    return 1;
+  }
+  return 0;
+}
