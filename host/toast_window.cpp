@@ -57,50 +57,30 @@ void ShowToast(WPARAM wide, LPARAM record) {
   std::fflush(stdout);
 }
 
-#if defined(_WIN32)
 LRESULT CALLBACK ToastProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == toast_message && toast_message != 0) {
     ShowToast(wparam, lparam);
     return 1;
   }
+#if defined(_WIN32)
   return DefWindowProcA(window, message, wparam, lparam);
-}
-
-HWND OpenWindow() {
-  WNDCLASSA window_class = {};
-  window_class.lpfnWndProc = ToastProcedure;
-  window_class.hInstance = GetModuleHandleA(nullptr);
-  window_class.lpszClassName = "CalcHostToastWindow";
-  RegisterClassA(&window_class);
-  // A hidden top-level window: broadcasts reach it, message-only windows they would not.
-  return CreateWindowExA(0, window_class.lpszClassName, "Calculator host", WS_OVERLAPPED, 0, 0, 0,
-                         0, nullptr, nullptr, window_class.hInstance, nullptr);
-}
-
-void CloseWindow(HWND window) { DestroyWindow(window); }
 #else
-LRESULT ToastProcedure(HWND, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message != toast_message || toast_message == 0) return 0;
-  ShowToast(wparam, lparam);
-  return 1;
-}
-
-HWND OpenWindow() { return CreateTopLevelWindow(ToastProcedure); }
-
-void CloseWindow(HWND window) { DestroyTopLevelWindow(window); }
+  (void)window;
+  return 0;
 #endif
+}
 
 }  // namespace
 
 ToastWindow::ToastWindow() {
   if (toast_window != nullptr) return;
   toast_message = RegisterWindowMessageA(TOAST_MESSAGE_NAME);
-  toast_window = OpenWindow();
+  toast_window = CreateTopLevelWindow(ToastProcedure);
   created_ = toast_window != nullptr;
 }
 
 ToastWindow::~ToastWindow() {
   if (!created_) return;
-  CloseWindow(toast_window);
+  DestroyTopLevelWindow(toast_window);
   toast_window = nullptr;
 }

@@ -7,6 +7,14 @@
 
 #include <windows.h>
 
+// --- For hosts and tests, over USER32 ---
+
+// Creates a hidden top-level window served by `procedure`, which broadcasts
+// reach; null for a null procedure or when creation fails.
+HWND CreateTopLevelWindow(WNDPROC procedure);
+// Destroys a window made by CreateTopLevelWindow.
+void DestroyTopLevelWindow(HWND window);
+
 #else
 
 #include <cstdint>
@@ -27,6 +35,7 @@ using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 // Shows a message box for MessageBoxA and returns the button chosen.
 using MessageBoxHandler = int (*)(HWND owner, const char* text, const char* caption, UINT type);
 
+#define CALLBACK
 #define HWND_BROADCAST (reinterpret_cast<HWND>(std::uintptr_t{0xFFFF}))
 constexpr UINT MB_OK = 0x0;
 constexpr int IDOK = 1;
@@ -48,7 +57,7 @@ WINDOW_LAYER_API HWND GetActiveWindow();
 // standard error, IDOK) and returns its result.
 WINDOW_LAYER_API int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 
-// --- For hosts ---
+// --- For hosts and tests ---
 
 // Creates a top-level window served by `procedure`; null for a null procedure.
 WINDOW_LAYER_API HWND CreateTopLevelWindow(WNDPROC procedure);

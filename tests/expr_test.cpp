@@ -1,0 +1,373 @@
+// The expression engine on its own: tokens, grammar, evaluation, variables.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "expr/expr.h"
+
+namespace {
+
+// Parses `text` and evaluates it; false when there is no value.
+bool Calculate(const std::string& text, double& value) {
+  NodePtr tree = ReadExpression(text.data(), text.size());
+  if (!tree) return false;
+  value = tree->Evaluate();
+  return true;
+}
+
+double ValueOf(const char* name) { return FindOrAddVariable(name)->value; }
+
+bool VariableExists(const char* name) {
+  for (VariableEntry* entry = VariableTable; entry != nullptr; entry = entry->next) {
+    if (std::strcmp(entry->name, name) == 0) return true;
+  }
+  return false;
+}
+
+std::string Describe(TokenKind kind) {
+  switch (kind) {
+    case TokenKind::Name:
+      return "Name(" + std::string(Reader.TokenText) + ")";
+    case TokenKind::Number:
+      return "Number(" + std::string(Reader.TokenText) + ")";
+    case TokenKind::LineEnd:
+      return "LineEnd";
+    case TokenKind::Other:
+      return "Other";
+    default:
+      return std::string(1, static_cast<char>(kind));
+  }
+}
+
+// The tokens of `text` up to and including the first Other, described one by one.
+std::string Tokens(const std::string& text) {
+  std::memcpy(Reader.InputText, text.c_str(), text.size() + 1);
+  Reader.ReadPosition = 0;
+  Reader.TokenTooLong = false;
+  std::string described;
+  for (int count = 0; count < 100; ++count) {
+    const TokenKind kind = NextToken();
+    described += (described.empty() ? "" : " ") + Describe(kind);
+    if (kind == TokenKind::Other) break;
+  }
+  return described;
+}
+
+// --- Tokens ------------------------------------------------------------------
+
+TEST(Tokens, ClassifiesEveryKind) {
+  const struct {
+    const char* text;
+    const char* tokens;
+  } cases[] = {
+      {"", "Other"},
+      {"()*+-/=", "( ) * + - / = Other"},
+      {"abc1 2.5", "Name(abc1) Number(2.5) Other"},
+      {"  \t7", "Number(7) Other"},
+      {"1.5.9*2", "Number(1.5.9) * Number(2) Other"},
+      {".5..", "Number(.5..) Other"},
+      {"1a", "Number(1) Name(a) Other"},
+      {"a_b", "Name(a) Other"},
+      {"x\ny\rz", "Name(x) LineEnd Name(y) LineEnd Name(z) Other"},
+      {"\v", "Other"},
+      {"\f", "Other"},
+      {"%", "Other"},
+      {"]", "Other"},
+      {"\xc3\xa9", "Other"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Tokens(c.text), c.tokens) << "text: " << c.text;
+  }
+}
+
+TEST(Tokens, EndOfTextRepeatsWithoutReadingPastIt) {
+  // Leftovers of a longer text after the terminator must never be read.
+  std::memcpy(Reader.InputText, "1\0+99", 6);
+  Reader.ReadPosition = 0;
+  EXPECT_EQ(NextToken(), TokenKind::Number);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(NextToken(), TokenKind::Other);
+    EXPECT_EQ(Reader.ReadPosition, 1);
+  }
+}
+
+TEST(Tokens, LengthLimitOfNamesAndNumbers) {
+  const std::string longest_name(kMaxTokenLength, 'n');
+  const std::string longest_number(kMaxTokenLength, '7');
+  EXPECT_EQ(Tokens(longest_name), "Name(" + longest_name + ") Other");
+  EXPECT_FALSE(Reader.TokenTooLong);
+  EXPECT_EQ(Tokens(longest_number), "Number(" + longest_number + ") Other");
+  EXPECT_FALSE(Reader.TokenTooLong);
+
+  // One more character: consumed whole, flagged, and read as Other.
+  EXPECT_EQ(Tokens(longest_name + "n+1"), "Other");
+  EXPECT_TRUE(Reader.TokenTooLong);
+  EXPECT_EQ(Reader.ReadPosition, static_cast<int>(kMaxTokenLength + 1));
+}
+
+// --- Numbers -------------------------------------------------------------------
+
+TEST(Numbers, ConvertAsAtofReadsDigitsAndPoints) {
+  const struct {
+    const char* text;
+    double value;
+  } cases[] = {
+      {"0", 0.0},         {"42", 42.0},          {"2.5", 2.5},
+      {".5", 0.5},        {"5.", 5.0},           {"1.2.3", 1.2},
+      {".", 0.0},         {"..5", 0.0},          {"...", 0.0},
+      {"0.1", 0.1},       {"007", 7.0},          {"1.5.9", 1.5},
+      {"123456789012345678901234567890", 123456789012345678901234567890.0},
+      {"0.000000000000000000001", 1e-21},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ConvertNumberText(c.text), c.value) << "text: " << c.text;
+  }
+}
+
+TEST(Numbers, ConversionIsCorrectlyRounded) {
+  // Halfway between two doubles and just above it: a sloppy conversion gets one wrong.
+  EXPECT_EQ(ConvertNumberText("9007199254740993"), 9007199254740992.0);
+  EXPECT_EQ(ConvertNumberText("9007199254740993.0000000001"), 9007199254740994.0);
+  EXPECT_EQ(ConvertNumberText("0.30000000000000004"), 0.1 + 0.2);
+}
+
+// --- Grammar and evaluation ------------------------------------------------------
+
+struct Expected {
+  const char* text;
+  double value;
+};
+
+void ExpectValues(const std::vector<Expected>& cases) {
+  for (const auto& c : cases) {
+    double value = 0;
+    ASSERT_TRUE(Calculate(c.text, value)) << "no value for: " << c.text;
+    EXPECT_EQ(value, c.value) << "text: " << c.text;
+  }
+}
+
+TEST(Grammar, PrecedenceAndAssociativity) {
+  ExpectValues({
+      {"1+2", 3},
+      {"2+3*4", 14},
+      {"(2+3)*4", 20},
+      {"8/2*2", 8},
+      {"8/2/2", 2},
+      {"2-3-4", -5},
+      {"10-2+3", 11},
+      {"-2*3", -6},
+      {"-(2+3)*2", -10},
+      {"--3", 3},
+      {"---3", -3},
+      {"2*-3", -6},
+      {"2--3", 5},
+      {"1-(-(1))", 2},
+      {"(666/77)*8+3-(2.5*8)+10", (666.0 / 77) * 8 + 3 - (2.5 * 8) + 10},
+  });
+}
+
+TEST(Grammar, StopsQuietlyAtTheFirstTokenThatDoesNotContinue) {
+  ExpectValues({
+      {"2 3", 2},
+      {"1+2)", 3},
+      {"7\n+1", 7},
+      {"7\r+1", 7},
+      {"  \t7", 7},
+      {"1.5.9*2", 3},
+      {"1a", 1},
+      {"4%3", 4},
+      {"6 ] 5", 6},
+  });
+}
+
+TEST(Grammar, ClosingParenthesisIsTakenOnTrust) {
+  ExpectValues({
+      {"(1+2]", 3},
+      {"(1+2]*2", 6},
+      {"(1+2", 3},
+      {"((1+2", 3},
+      {"(((4)))", 4},
+      {"(2)3", 2},  // the skip consumes ")" and then "3" ends the expression
+  });
+}
+
+TEST(Grammar, MissingOperandsGiveNoValue) {
+  const char* cases[] = {
+      "",   ")",  "=",   "=2", "2+",  "*2", "/2", "+2",   "3*)",   "()+1",
+      "a=", "-",  "-)",  "()", "(",   "2*(", "a=3+", "1+-", "(+2)", "2*(3+)",
+      "\n", "  ", "%1", "1+*2",
+  };
+  for (const char* text : cases) {
+    double value = 0;
+    EXPECT_FALSE(Calculate(text, value)) << "text: " << text << " gave " << value;
+  }
+}
+
+TEST(Grammar, IncompleteTreeRunsNoAssignment) {
+  double value = 0;
+  ASSERT_TRUE(Calculate("untouched=5", value));
+  EXPECT_FALSE(Calculate("(untouched=9)+", value));
+  EXPECT_FALSE(Calculate("untouched=1*", value));
+  EXPECT_EQ(ValueOf("untouched"), 5);
+}
+
+TEST(Grammar, OverlongTokensGiveNoValueAndCreateNothing) {
+  const std::string long_name(kMaxTokenLength + 1, 'q');
+  const std::string long_number(kMaxTokenLength + 1, '1');
+  double value = 0;
+  EXPECT_FALSE(Calculate(long_name + "=1", value));
+  EXPECT_FALSE(VariableExists(long_name.c_str()));
+  EXPECT_FALSE(VariableExists(long_name.substr(0, kMaxTokenLength).c_str()));
+  EXPECT_FALSE(Calculate("2+" + long_number, value));
+  EXPECT_FALSE(Calculate("(sideeffect=3)+" + long_number, value));
+  EXPECT_EQ(ValueOf("sideeffect"), 0);
+
+  const std::string name87(kMaxTokenLength, 'q');
+  ASSERT_TRUE(Calculate(name87 + "=4", value));
+  EXPECT_EQ(ValueOf(name87.c_str()), 4);
+}
+
+TEST(Grammar, ExpressionLengthLimit) {
+  std::string text = "1";
+  while (text.size() < kMaxExpressionLength) text += "+1";
+  ASSERT_EQ(text.size(), kMaxExpressionLength);
+  double value = 0;
+  ASSERT_TRUE(Calculate(text, value));
+  EXPECT_EQ(value, 1024);
+  EXPECT_FALSE(Calculate(text + " ", value));
+}
+
+// --- Evaluation ------------------------------------------------------------------
+
+TEST(Evaluation, IeeeSpecialValues) {
+  double value = 0;
+  ASSERT_TRUE(Calculate("1/0", value));
+  EXPECT_EQ(value, std::numeric_limits<double>::infinity());
+  ASSERT_TRUE(Calculate("-1/0", value));
+  EXPECT_EQ(value, -std::numeric_limits<double>::infinity());
+  ASSERT_TRUE(Calculate("0/0", value));
+  EXPECT_TRUE(std::isnan(value));
+  ASSERT_TRUE(Calculate("1/0-1/0", value));
+  EXPECT_TRUE(std::isnan(value));
+  ASSERT_TRUE(Calculate("-0", value));
+  EXPECT_EQ(value, 0.0);
+  EXPECT_TRUE(std::signbit(value));
+  ASSERT_TRUE(Calculate("0*-1", value));
+  EXPECT_TRUE(std::signbit(value));
+  ASSERT_TRUE(Calculate("1/(0*-1)", value));
+  EXPECT_EQ(value, -std::numeric_limits<double>::infinity());
+}
+
+TEST(Evaluation, DoubleArithmeticWithoutExtendedPrecision) {
+  ExpectValues({
+      {"0.1+0.2", 0.1 + 0.2},
+      {"1/3*3", 1.0 / 3 * 3},
+      {"100000000000000000000*100000000000000000000", 1e40},
+  });
+}
+
+TEST(Evaluation, LeftOperandFirst) {
+  double value = 0;
+  ASSERT_TRUE(Calculate("order=7", value));
+  ASSERT_TRUE(Calculate("(order=2)*0+order", value));
+  EXPECT_EQ(value, 2);
+  ASSERT_TRUE(Calculate("order-(order=10)", value));
+  EXPECT_EQ(value, -8);
+}
+
+// --- Variables -------------------------------------------------------------------
+
+TEST(Variables, AssignmentExtendsOverTheWholeRightSide) {
+  ExpectValues({
+      {"va=3+1", 4},
+      {"2*vb=3+1", 8},
+      {"vc=vd=3", 3},
+      {"ve=(vf=3)+1", 4},
+  });
+  EXPECT_EQ(ValueOf("va"), 4);
+  EXPECT_EQ(ValueOf("vb"), 4);
+  EXPECT_EQ(ValueOf("vc"), 3);
+  EXPECT_EQ(ValueOf("vd"), 3);
+  EXPECT_EQ(ValueOf("ve"), 4);
+  EXPECT_EQ(ValueOf("vf"), 3);
+}
+
+TEST(Variables, PersistAcrossTreesAndAreCaseSensitive) {
+  double value = 0;
+  ASSERT_TRUE(Calculate("Var=5", value));
+  ASSERT_TRUE(Calculate("var=6", value));
+  ASSERT_TRUE(Calculate("Var*2", value));
+  EXPECT_EQ(value, 10);
+  ASSERT_TRUE(Calculate("var", value));
+  EXPECT_EQ(value, 6);
+}
+
+TEST(Variables, ReadingCreatesAnEntryHoldingZero) {
+  EXPECT_FALSE(VariableExists("fresh1"));
+  double value = -1;
+  ASSERT_TRUE(Calculate("fresh1+1", value));
+  EXPECT_EQ(value, 1);
+  ASSERT_TRUE(VariableExists("fresh1"));
+  VariableEntry* entry = FindOrAddVariable("fresh1");
+  ASSERT_TRUE(Calculate("fresh1=9", value));
+  EXPECT_EQ(FindOrAddVariable("fresh1"), entry);
+  EXPECT_EQ(entry->value, 9);
+}
+
+TEST(Variables, NewNamesGoToTheFrontAndStayUnique) {
+  VariableEntry* first = FindOrAddVariable("front1");
+  VariableEntry* second = FindOrAddVariable("front2");
+  EXPECT_EQ(VariableTable, second);
+  EXPECT_EQ(second->next, first);
+  EXPECT_EQ(FindOrAddVariable("front1"), first);
+  EXPECT_EQ(VariableTable, second);
+  int count = 0;
+  for (VariableEntry* entry = VariableTable; entry != nullptr; entry = entry->next) {
+    if (std::strcmp(entry->name, "front1") == 0) ++count;
+  }
+  EXPECT_EQ(count, 1);
+}
+
+TEST(Variables, StopAtTheFirstNonNameCharacter) {
+  double value = 0;
+  ASSERT_TRUE(Calculate("a1=4", value));
+  EXPECT_EQ(ValueOf("a1"), 4);
+  EXPECT_FALSE(VariableExists("x2x"));
+  ASSERT_TRUE(Calculate("2x2x", value));
+  EXPECT_EQ(value, 2);
+  EXPECT_FALSE(VariableExists("x2x"));
+}
+
+// --- Depth -----------------------------------------------------------------------
+
+TEST(Depth, DeepestTextsThatFit) {
+  const std::size_t n = kMaxExpressionLength - 1;
+  double value = 0;
+  ASSERT_TRUE(Calculate(std::string(n, '(') + "7", value));
+  EXPECT_EQ(value, 7);
+  ASSERT_TRUE(Calculate(std::string(n, '-') + "7", value));
+  EXPECT_EQ(value, 7);  // an even number of signs
+  ASSERT_TRUE(Calculate(std::string(n - 1, '-') + "7)", value));
+  EXPECT_EQ(value, -7);
+
+  std::string chain;
+  while (chain.size() + 3 <= kMaxExpressionLength) chain += "d=";
+  chain += "3";
+  ASSERT_LE(chain.size(), kMaxExpressionLength);
+  ASSERT_TRUE(Calculate(chain, value));
+  EXPECT_EQ(value, 3);
+  EXPECT_EQ(ValueOf("d"), 3);
+
+  std::string nested;
+  while (nested.size() + 4 <= kMaxExpressionLength) nested = "(" + nested + "1+";
+  nested += "1";
+  ASSERT_TRUE(Calculate(nested, value));
+  EXPECT_EQ(value, static_cast<double>(std::count(nested.begin(), nested.end(), '1')));
+}
+
+}  // namespace

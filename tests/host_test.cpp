@@ -1,0 +1,81 @@
+// The console host: how it splits lines, and whole sessions run through it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "host/host.h"
+
+#if defined(_WIN32)
+#define popen _popen
+#define pclose _pclose
+#endif
+
+namespace {
+
+TEST(SplitCommandLine, AtTheFirstSpace) {
+  const struct {
+    const char* line;
+    const char* word;
+    const char* parameter;
+  } cases[] = {
+      {"/xcalc 1+2", "/xcalc", "1+2"},
+      {"/xcalc  1 + 2 ", "/xcalc", " 1 + 2 "},
+      {"/xprecis", "/xprecis", ""},
+      {"/xprecis ", "/xprecis", ""},
+      {"/xcalc\t1", "/xcalc\t1", ""},
+      {"", "", ""},
+  };
+  for (const auto& c : cases) {
+    std::string word = "stale";
+    std::string parameter = "stale";
+    SplitCommandLine(c.line, word, parameter);
+    EXPECT_EQ(word, c.word) << c.line;
+    EXPECT_EQ(parameter, c.parameter) << c.line;
+  }
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// Runs the host program with `arguments` and returns its standard output, CR LF read as LF.
+std::string RunHost(const std::string& arguments) {
+  const std::string command = std::string("\"") + CALCHOST_PATH + "\" " + arguments;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return "(could not start the host)";
+  std::string output;
+  char chunk[4096];
+  std::size_t count;
+  while ((count = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, count);
+  pclose(pipe);
+  std::string normalized;
+  for (std::size_t i = 0; i < output.size(); ++i) {
+    if (!(output[i] == '\r' && i + 1 < output.size() && output[i + 1] == '\n')) {
+      normalized += output[i];
+    }
+  }
+  return normalized;
+}
+
+TEST(Session, ScriptedSessionGivesTheKnownTranscript) {
+  const std::string data = CALC_TEST_DATA_DIR;
+  EXPECT_EQ(RunHost("< \"" + data + "/session.in\""), ReadFile(data + "/session.out"));
+}
+
+TEST(Session, CommandsAsArguments) {
+  EXPECT_EQ(RunHost("\"/xcalc 6*7\" \"/xprecis 0\" \"/xcalc 6*7\""),
+            "6*7=\n42.00\n[Calculator Options...] Floatting point precision: 0\n6*7=\n42\n");
+}
+
+TEST(Session, MissingLibraryIsReported) {
+  EXPECT_EQ(RunHost("--plugin no-such-library \"/xcalc 1\" 2>&1").rfind("calchost: cannot use", 0),
+            0u);
+}
+
+}  // namespace

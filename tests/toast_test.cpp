@@ -1,0 +1,144 @@
+// Toast requests as the host's window receives them.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <string>
+
+#include "test_support.h"
+#include "toast/toast.h"
+
+namespace {
+
+// Where the record's fields lie: three pointers, the flag, the unwritten field, the text.
+constexpr std::size_t kFlagOffset = 3 * sizeof(void*);
+constexpr std::size_t kTextOffset = offsetof(ToastRequest, text);
+
+const char kCaption[] = "Caption";
+const char kExtra[] = "extra text";
+
+std::string Repeated(std::size_t length) {
+  std::string text;
+  for (std::size_t i = 0; i < length; ++i) text += static_cast<char>('a' + i % 26);
+  return text;
+}
+
+TEST(ToastRecord, NarrowTextIsCopiedAndCut) {
+  for (std::size_t length : {0u, 1u, 254u, 255u, 256u, 300u}) {
+    const std::string message = Repeated(length);
+    ToastListener listener;
+    ASSERT_EQ(DisplayToast(message.c_str(), kCaption, kExtra, 0), listener.reply());
+    ASSERT_EQ(listener.received.size(), 1u) << "length " << length;
+    const ReceivedToast& toast = listener.received[0];
+    EXPECT_EQ(toast.wide, 0u);
+    ASSERT_EQ(toast.record.size(), kTextOffset + 256);
+    const std::size_t kept = length < 255 ? length : 255;
+    for (std::size_t i = 0; i < 256; ++i) {
+      const unsigned char expected = i < kept ? static_cast<unsigned char>(message[i]) : 0;
+      ASSERT_EQ(toast.record[kTextOffset + i], expected) << "length " << length << " at " << i;
+    }
+    // The message pointer leads to the record's own copy.
+    EXPECT_EQ(PointerField(toast, 1), toast.record_address + kTextOffset) << "length " << length;
+    EXPECT_EQ(toast.text, message.substr(0, kept));
+    EXPECT_EQ(PointerField(toast, 0), reinterpret_cast<std::uintptr_t>(kCaption));
+    EXPECT_EQ(PointerField(toast, 2), reinterpret_cast<std::uintptr_t>(kExtra));
+  }
+}
+
+TEST(ToastRecord, WideTextIsCopiedButTheCallersTextIsSent) {
+  for (std::size_t length : {0u, 3u, 255u, 256u, 300u}) {
+    std::u16string message;
+    for (std::size_t i = 0; i < length; ++i) message += static_cast<char16_t>(0x3B1 + i % 20);
+    ToastListener listener;
+    ASSERT_EQ(DisplayToastW(message.c_str(), kCaption, kExtra, 1), listener.reply());
+    ASSERT_EQ(listener.received.size(), 1u);
+    const ReceivedToast& toast = listener.received[0];
+    EXPECT_EQ(toast.wide, 1u);
+    ASSERT_EQ(toast.record.size(), kTextOffset + 512);
+    const std::size_t kept = length < 255 ? length : 255;
+    for (std::size_t i = 0; i < 256; ++i) {
+      const char16_t unit = static_cast<char16_t>(toast.record[kTextOffset + 2 * i] |
+                                                  toast.record[kTextOffset + 2 * i + 1] << 8);
+      ASSERT_EQ(unit, i < kept ? message[i] : 0) << "length " << length << " at " << i;
+    }
+    EXPECT_EQ(PointerField(toast, 1), reinterpret_cast<std::uintptr_t>(message.c_str()));
+    EXPECT_EQ(toast.wide_text, message);  // the whole text, through the caller's pointer
+    EXPECT_EQ(toast.caption, kCaption);
+    EXPECT_EQ(toast.extra, kExtra);
+  }
+}
+
+TEST(ToastRecord, FlagKeepsOnlyTheLowByte) {
+  const struct {
+    std::uint32_t argument;
+    std::uint32_t stored;
+  } cases[] = {
+      {0, 0},           {1, 0xFFFFFFFF},    {0x7F, 0xFFFFFFFF},     {0x80, 0xFFFFFFFF},
+      {0xFF, 0xFFFFFFFF}, {0x100, 0},       {0xFFFFFF00, 0},        {0xFFFFFFFF, 0xFFFFFFFF},
+      {0x12345601, 0xFFFFFFFF},
+  };
+  for (const auto& c : cases) {
+    ToastListener listener;
+    const auto argument = static_cast<std::int32_t>(c.argument);
+    DisplayToast("flag", kCaption, kExtra, argument);
+    DisplayToastW(u"flag", kCaption, kExtra, argument);
+    ASSERT_EQ(listener.received.size(), 2u);
+    EXPECT_EQ(Field32(listener.received[0], kFlagOffset), c.stored) << std::hex << c.argument;
+    EXPECT_EQ(Field32(listener.received[1], kFlagOffset), c.stored) << std::hex << c.argument;
+  }
+}
+
+TEST(ToastRecord, NullMessageSendsEmptyText) {
+  ToastListener listener;
+  DisplayToast(nullptr, nullptr, nullptr, 0);
+  DisplayToastW(nullptr, nullptr, nullptr, 0);
+  ASSERT_EQ(listener.received.size(), 2u);
+  for (const ReceivedToast& toast : listener.received) {
+    EXPECT_EQ(PointerField(toast, 1), toast.record_address + kTextOffset);
+    EXPECT_EQ(PointerField(toast, 0), 0u);
+    EXPECT_EQ(PointerField(toast, 2), 0u);
+    for (std::size_t i = kTextOffset; i < toast.record.size(); ++i) ASSERT_EQ(toast.record[i], 0);
+  }
+}
+
+TEST(ToastMessage, RegisteredNameAndParameters) {
+  ToastListener listener;
+  EXPECT_GE(listener.message_number(), 0xC000u);
+  EXPECT_EQ(RegisterWindowMessageA("glimmerpost_displaytoast"), listener.message_number());
+  EXPECT_NE(RegisterWindowMessageA("Glimmerpost_DisplayToastX"), listener.message_number());
+  // The window procedure only records the registered message, so receiving
+  // anything at all proves the number; both variants use the same one.
+  DisplayToast("a", kCaption, kExtra, 0);
+  DisplayToastW(u"b", kCaption, kExtra, 0);
+  ASSERT_EQ(listener.received.size(), 2u);
+  EXPECT_EQ(listener.received[0].wide, 0u);
+  EXPECT_EQ(listener.received[1].wide, 1u);
+}
+
+TEST(ToastMessage, SendIsSynchronousAndItsResultIsReturned) {
+  for (LRESULT reply : {0, 1, 12345, -1}) {
+    ToastListener listener(reply);
+    // The record lives on the sender's stack: the window must have read it
+    // before the call returns, so it has been received by then.
+    const std::int32_t returned = DisplayToast("sync", kCaption, kExtra, 0);
+    ASSERT_EQ(listener.received.size(), 1u);
+    EXPECT_EQ(listener.received[0].text, "sync");
+#if defined(_WIN32)
+    // A broadcast's result is USER32's to choose; the toast returns it unchanged.
+    ToastRequest probe = {};
+    EXPECT_EQ(returned, static_cast<std::int32_t>(
+                            SendMessageA(HWND_BROADCAST, listener.message_number(), 0,
+                                         reinterpret_cast<LPARAM>(&probe))));
+#else
+    EXPECT_EQ(returned, reply);
+#endif
+  }
+}
+
+#if !defined(_WIN32)
+TEST(ToastMessage, NobodyListening) {
+  EXPECT_EQ(DisplayToast("nobody", kCaption, kExtra, 1), 0);
+  EXPECT_EQ(DisplayToastW(u"nobody", kCaption, kExtra, 1), 0);
+}
+#endif
+
+}  // namespace

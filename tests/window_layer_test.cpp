@@ -1,0 +1,122 @@
+// The window functions that stand in for USER32 off Windows.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace {
+
+struct Delivery {
+  HWND window;
+  UINT message;
+  WPARAM wparam;
+  LPARAM lparam;
+};
+std::vector<Delivery> deliveries;
+
+LRESULT Record(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  deliveries.push_back({window, message, wparam, lparam});
+  return static_cast<LRESULT>(deliveries.size());
+}
+
+HWND nested_window = nullptr;
+
+// Creates and destroys a window while a broadcast is under way.
+LRESULT ReenterTheLayer(HWND, UINT, WPARAM, LPARAM) {
+  nested_window = CreateTopLevelWindow(Record);
+  DestroyTopLevelWindow(nested_window);
+  return 5;
+}
+
+TEST(RegisteredMessages, SameNameSameNumberIgnoringAsciiCase) {
+  const UINT first = RegisterWindowMessageA("LayerTest_First");
+  const UINT second = RegisterWindowMessageA("LayerTest_Second");
+  EXPECT_GE(first, 0xC000u);
+  EXPECT_LE(first, 0xFFFFu);
+  EXPECT_NE(first, second);
+  const struct {
+    const char* name;
+    UINT number;
+  } cases[] = {
+      {"LayerTest_First", first},
+      {"layertest_first", first},
+      {"LAYERTEST_FIRST", first},
+      {"LayerTest_Second", second},
+      {"", 0},
+      {nullptr, 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RegisterWindowMessageA(c.name), c.number) << (c.name ? c.name : "(null)");
+  }
+  // Non-ASCII bytes are compared as they are.
+  EXPECT_NE(RegisterWindowMessageA("LayerTest_\xC9"), RegisterWindowMessageA("LayerTest_\xE9"));
+}
+
+TEST(SendMessage, BroadcastReachesEveryTopLevelWindowInOrder) {
+  deliveries.clear();
+  EXPECT_EQ(SendMessageA(HWND_BROADCAST, 0xC123, 1, 2), 0);  // nobody there
+  HWND a = CreateTopLevelWindow(Record);
+  HWND b = CreateTopLevelWindow(Record);
+  ASSERT_NE(a, nullptr);
+  ASSERT_NE(a, b);
+  EXPECT_EQ(SendMessageA(HWND_BROADCAST, 0xC123, 1, -7), 2);  // the last window's answer
+  ASSERT_EQ(deliveries.size(), 2u);
+  EXPECT_EQ(deliveries[0].window, a);
+  EXPECT_EQ(deliveries[1].window, b);
+  for (const Delivery& d : deliveries) {
+    EXPECT_EQ(d.message, 0xC123u);
+    EXPECT_EQ(d.wparam, 1u);
+    EXPECT_EQ(d.lparam, -7);
+  }
+
+  deliveries.clear();
+  EXPECT_EQ(SendMessageA(b, 0xC124, 0, 0), 1);  // to one window only
+  ASSERT_EQ(deliveries.size(), 1u);
+  EXPECT_EQ(deliveries[0].window, b);
+
+  DestroyTopLevelWindow(a);
+  deliveries.clear();
+  SendMessageA(HWND_BROADCAST, 0xC125, 0, 0);
+  ASSERT_EQ(deliveries.size(), 1u);
+  EXPECT_EQ(deliveries[0].window, b);
+  DestroyTopLevelWindow(b);
+  DestroyTopLevelWindow(b);  // unknown handles are ignored
+  EXPECT_EQ(SendMessageA(a, 0xC125, 0, 0), 0);
+  EXPECT_EQ(CreateTopLevelWindow(nullptr), nullptr);
+}
+
+TEST(SendMessage, WindowProceduresMayCallBackIntoTheLayer) {
+  HWND window = CreateTopLevelWindow(ReenterTheLayer);
+  EXPECT_EQ(SendMessageA(HWND_BROADCAST, 0xC126, 0, 0), 5);
+  EXPECT_NE(nested_window, nullptr);
+  DestroyTopLevelWindow(window);
+}
+
+TEST(ActiveWindow, IsWhatTheHostMarked) {
+  EXPECT_EQ(GetActiveWindow(), nullptr);
+  HWND window = CreateTopLevelWindow(Record);
+  SetActiveTopLevelWindow(window);
+  EXPECT_EQ(GetActiveWindow(), window);
+  DestroyTopLevelWindow(window);
+  EXPECT_EQ(GetActiveWindow(), nullptr);
+}
+
+std::string box_text;
+int Answer(HWND, const char* text, const char* caption, UINT type) {
+  box_text = std::string(caption) + "|" + text + "|" + std::to_string(type);
+  return 7;
+}
+
+TEST(MessageBox, GoesToTheInstalledHandler) {
+  EXPECT_EQ(SetMessageBoxHandler(Answer) != nullptr, true);
+  EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OK), 7);
+  EXPECT_EQ(box_text, "caption|text|0");
+  SetMessageBoxHandler(nullptr);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(MessageBoxA(nullptr, "shown", "title", MB_OK), IDOK);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "title\nshown\n");
+}
+
+}  // namespace
