@@ -2,6 +2,7 @@
 // top-level windows and a table of registered message names.
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,28 +52,36 @@ WindowState& State() {
 
 extern "C" {
 
+// Like USER32's, these functions report running out of memory as failure (0)
+// and let no C++ exception out to their callers.
 WINDOW_LAYER_API UINT RegisterWindowMessageA(const char* name) {
   if (name == nullptr || *name == '\0') return 0;
-  const std::string key = AsciiLowered(name);
-  WindowState& state = State();
-  std::lock_guard<std::mutex> guard(state.lock);
-  std::size_t index = 0;
-  while (index < state.message_names.size() && state.message_names[index] != key) ++index;
-  if (index == state.message_names.size()) {
-    if (index > kLastRegisteredMessage - kFirstRegisteredMessage) return 0;
-    state.message_names.push_back(key);
+  try {
+    const std::string key = AsciiLowered(name);
+    WindowState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    std::size_t index = 0;
+    while (index < state.message_names.size() && state.message_names[index] != key) ++index;
+    if (index == state.message_names.size()) {
+      if (index > kLastRegisteredMessage - kFirstRegisteredMessage) return 0;
+      state.message_names.push_back(key);
+    }
+    return kFirstRegisteredMessage + static_cast<UINT>(index);
+  } catch (const std::bad_alloc&) {
+    return 0;
   }
-  return kFirstRegisteredMessage + static_cast<UINT>(index);
 }
 
 WINDOW_LAYER_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   std::vector<Window> receivers;
-  {
+  try {
     WindowState& state = State();
     std::lock_guard<std::mutex> guard(state.lock);
     for (const Window& candidate : state.windows) {
       if (window == HWND_BROADCAST || candidate.handle == window) receivers.push_back(candidate);
     }
+  } catch (const std::bad_alloc&) {
+    return 0;
   }
   LRESULT result = 0;
   for (const Window& receiver : receivers) {

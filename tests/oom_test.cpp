@@ -1,0 +1,338 @@
+// Running out of memory in the middle of a command: every allocation a command
+// makes is made to fail in turn, and each time the command must return 1, leave
+// the result buffer as it was, free everything it took and leave the variable
+// table whole, so that the same command then runs as if nothing had happened.
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "expr/expr.h"
+#include "plugin/host_contract.h"
+
+// ---------------------------------------------------------------------------
+// A global operator new that counts and can fail on a chosen call
+// ---------------------------------------------------------------------------
+
+namespace {
+
+long allocation_calls = 0;    // operator new calls since the last reset
+long live_allocations = 0;    // blocks from operator new not yet deleted
+long fail_at_call = 0;        // the call to fail, counted from the reset; 0: none
+bool failure_injected = false;
+
+void* Allocate(std::size_t size) {
+  ++allocation_calls;
+  if (fail_at_call != 0 && allocation_calls == fail_at_call) {
+    failure_injected = true;
+    throw std::bad_alloc();
+  }
+  void* block = std::malloc(size == 0 ? 1 : size);
+  if (block == nullptr) throw std::bad_alloc();
+  ++live_allocations;
+  return block;
+}
+
+void Release(void* block) noexcept {
+  if (block == nullptr) return;
+  --live_allocations;
+  std::free(block);
+}
+
+void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
+  ++allocation_calls;
+  if (fail_at_call != 0 && allocation_calls == fail_at_call) {
+    failure_injected = true;
+    throw std::bad_alloc();
+  }
+  const auto align = static_cast<std::size_t>(alignment);
+  size = (size + align - 1) / align * align;
+#if defined(_WIN32)
+  void* block = _aligned_malloc(size == 0 ? align : size, align);
+#else
+  void* block = std::aligned_alloc(align, size == 0 ? align : size);
+#endif
+  if (block == nullptr) throw std::bad_alloc();
+  ++live_allocations;
+  return block;
+}
+
+void ReleaseAligned(void* block) noexcept {
+  if (block == nullptr) return;
+  --live_allocations;
+#if defined(_WIN32)
+  _aligned_free(block);
+#else
+  std::free(block);
+#endif
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return Allocate(size); }
+void* operator new[](std::size_t size) { return Allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  return AllocateAligned(size, alignment);
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  return AllocateAligned(size, alignment);
+}
+void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+  try {
+    return AllocateAligned(size, alignment);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, std::align_val_t alignment,
+                     const std::nothrow_t&) noexcept {
+  try {
+    return AllocateAligned(size, alignment);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void operator delete(void* block) noexcept { Release(block); }
+void operator delete[](void* block) noexcept { Release(block); }
+void operator delete(void* block, std::size_t) noexcept { Release(block); }
+void operator delete[](void* block, std::size_t) noexcept { Release(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { Release(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { Release(block); }
+void operator delete(void* block, std::align_val_t) noexcept { ReleaseAligned(block); }
+void operator delete[](void* block, std::align_val_t) noexcept { ReleaseAligned(block); }
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
+  ReleaseAligned(block);
+}
+void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
+  ReleaseAligned(block);
+}
+void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
+  ReleaseAligned(block);
+}
+void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
+  ReleaseAligned(block);
+}
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The variable table as the test sees it
+// ---------------------------------------------------------------------------
+
+struct Variable {
+  VariableEntry* entry;
+  std::string name;
+  double value;
+};
+
+std::vector<Variable> TableContents() {
+  std::vector<Variable> contents;
+  for (VariableEntry* entry = VariableTable; entry != nullptr; entry = entry->next) {
+    contents.push_back({entry, entry->name, entry->value});
+  }
+  return contents;
+}
+
+// Entries in front of `old_head`, the ones added since it was the head.
+std::vector<VariableEntry*> EntriesAddedSince(VariableEntry* old_head) {
+  std::vector<VariableEntry*> added;
+  for (VariableEntry* entry = VariableTable; entry != old_head; entry = entry->next) {
+    if (entry == nullptr) {
+      ADD_FAILURE() << "the old table is no longer the tail of the list";
+      break;
+    }
+    added.push_back(entry);
+  }
+  return added;
+}
+
+// Puts the table back as `saved` was: drops entries added since, restores values.
+void RestoreTable(const std::vector<Variable>& saved) {
+  VariableEntry* old_head = saved.empty() ? nullptr : saved.front().entry;
+  while (VariableTable != old_head && VariableTable != nullptr) {
+    VariableEntry* entry = VariableTable;
+    VariableTable = entry->next;
+    delete[] entry->name;
+    delete entry;
+  }
+  for (const Variable& variable : saved) variable.entry->value = variable.value;
+}
+
+// Whether `name` stands in `text` as a whole name.
+bool NamesVariable(const std::string& text, const std::string& name) {
+  auto is_name_char = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  };
+  for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
+    const bool starts = at == 0 || !is_name_char(text[at - 1]);
+    const std::size_t end = at + name.size();
+    const bool ends = end == text.size() || !is_name_char(text[end]);
+    if (starts && ends) return true;
+  }
+  return false;
+}
+
+// ---------------------------------------------------------------------------
+// One command, run with and without failures
+// ---------------------------------------------------------------------------
+
+constexpr char kCanary = '\x5A';
+
+struct Outcome {
+  std::int32_t returned;
+  std::vector<char> result;
+  long calls;
+  long leaked;  // blocks still live beyond those of new table entries
+  bool failed;
+};
+
+Outcome RunCounted(const char* command, const std::string& parameter, long fail_at) {
+  std::vector<char> result(kResultBufferSize, kCanary);
+  VariableEntry* head = VariableTable;
+  const long live_before = live_allocations;
+  allocation_calls = 0;
+  failure_injected = false;
+  fail_at_call = fail_at;
+  const std::int32_t returned = ParseCommand(command, parameter.c_str(), nullptr, result.data());
+  fail_at_call = 0;
+  const long calls = allocation_calls;
+  const bool failed = failure_injected;
+  const long added = static_cast<long>(EntriesAddedSince(head).size());
+  return {returned, std::move(result), calls, live_allocations - live_before - 2 * added, failed};
+}
+
+struct Command {
+  const char* word;
+  const char* parameter;
+};
+
+// Commands in order; variables carry from each to the next.
+const Command kCommands[] = {
+    {"/xcalc", "1+2"},
+    {"/xcalc", "a=5"},
+    {"/xcalc", "a"},
+    {"/xcalc", "b=a*2+c"},
+    {"/xcalc", "(x=3)+(y=x*2)+z-(w=y/x)"},
+    {"/xcalc", "a=a=a+1"},
+    {"/xcalc", "-(p=2)*(q=p/4)-p*-q"},
+    {"/xcalc", "LongVariableName1=LongVariableName2=(666/77)*8+3-(2.5*8)+10"},
+    {"/xcalc", "(666/77)*8+3-(2.5*8)+10"},
+    {"/xcalc", "n1=1+(n2=n1+1)+(n3=n2+1)+(n4=n3+1)+(n5=n4+1)"},
+    {"/xcalc", "fresh+1+"},         // missing operand: no value
+    {"/xcalc", "a=5+()"},           // missing operand after an assignment
+    {"/xcalc", "(u=1)*v/-(t=u)"},
+    {"/xprecis", "7"},
+    {"/xcalc", "a/3"},
+    {"/XCALC", "0.1+0.2"},
+    {"/xprecis", "2"},
+    {"/xcalc", "999999999999999999999*999999999999999999999/.5"},
+};
+
+std::string Describe(const Command& command) {
+  return std::string(command.word) + " " + command.parameter;
+}
+
+TEST(OutOfMemory, EveryAllocationFailingInTurnLeavesNoTrace) {
+  // A first toast registers its message name for good; do it before counting.
+  ASSERT_EQ(ParseCommand("/xprecis", "2", nullptr, std::vector<char>(kResultBufferSize).data()), 1);
+
+  long failures_checked = 0;
+  for (const Command& command : kCommands) {
+    SCOPED_TRACE(Describe(command));
+    const std::string parameter = command.parameter;
+    const std::vector<Variable> before = TableContents();
+
+    // Unhindered: what the command writes and the table it leaves.
+    const Outcome expected = RunCounted(command.word, parameter, 0);
+    ASSERT_EQ(expected.returned, 1);
+    ASSERT_FALSE(expected.failed);
+    EXPECT_EQ(expected.leaked, 0) << "blocks left behind by a successful command";
+    const std::vector<Variable> expected_table = TableContents();
+    RestoreTable(before);
+
+    for (long fail_at = 1;; ++fail_at) {
+      SCOPED_TRACE("allocation " + std::to_string(fail_at) + " fails");
+      const Outcome outcome = RunCounted(command.word, parameter, fail_at);
+      ASSERT_EQ(outcome.returned, 1);
+      EXPECT_EQ(outcome.leaked, 0) << "blocks leaked";
+      if (!outcome.failed) {
+        // The command needed fewer allocations: it completed as unhindered,
+        // and its effects stay for the next command.
+        EXPECT_EQ(fail_at, expected.calls + 1);
+        EXPECT_EQ(outcome.result, expected.result);
+        for (const Variable& variable : expected_table) {
+          EXPECT_EQ(FindOrAddVariable(variable.name.c_str())->value, variable.value)
+              << variable.name;
+        }
+        break;
+      }
+      ++failures_checked;
+      if (std::strcmp(command.word, "/xprecis") == 0) {
+        // The setting is stored before the toast is sent; only the toast is lost.
+        EXPECT_EQ(outcome.result, expected.result);
+      } else {
+        EXPECT_EQ(outcome.result, std::vector<char>(kResultBufferSize, kCanary))
+            << "result buffer written";
+      }
+
+      // Old variables keep their values; new ones are named in the text and hold 0.
+      const std::vector<VariableEntry*> added =
+          EntriesAddedSince(before.empty() ? nullptr : before.front().entry);
+      for (VariableEntry* entry : added) {
+        EXPECT_TRUE(NamesVariable(parameter, entry->name)) << "stray entry " << entry->name;
+        EXPECT_EQ(entry->value, 0.0) << entry->name;
+      }
+      for (const Variable& variable : before) {
+        EXPECT_EQ(variable.entry->value, variable.value) << variable.name;
+        EXPECT_STREQ(variable.entry->name, variable.name.c_str());
+      }
+
+      // The same command then runs as if the failure had never been.
+      const Outcome again = RunCounted(command.word, parameter, 0);
+      ASSERT_EQ(again.returned, 1);
+      EXPECT_EQ(again.result, expected.result);
+      EXPECT_EQ(again.leaked, 0);
+      for (const Variable& variable : expected_table) {
+        VariableEntry* entry = FindOrAddVariable(variable.name.c_str());
+        EXPECT_EQ(entry->value, variable.value) << variable.name;
+      }
+      RestoreTable(before);
+    }
+  }
+  EXPECT_GT(failures_checked, 100);
+}
+
+// The nothrow forms report failure as null rather than throwing.
+TEST(OutOfMemory, ReplacedOperatorNewFailsOnTheChosenCall) {
+  const long live_before = live_allocations;
+  allocation_calls = 0;
+  fail_at_call = 2;
+  int* first = new (std::nothrow) int(1);
+  int* second = new (std::nothrow) int(2);
+  fail_at_call = 0;
+  EXPECT_NE(first, nullptr);
+  EXPECT_EQ(second, nullptr);
+  delete first;
+  EXPECT_EQ(live_allocations, live_before);
+}
+
+}  // namespace
