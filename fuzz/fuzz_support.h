@@ -1,0 +1,27 @@
+// Helpers the fuzz targets share: putting the process-wide state back as a
+// freshly loaded library has it, so every input runs alone.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "expr/expr.h"
+
+// Frees every variable and empties the table.
+inline void ClearVariableTable() {
+  while (VariableTable != nullptr) {
+    VariableEntry* entry = VariableTable;
+    VariableTable = entry->next;
+    delete[] entry->name;
+    delete entry;
+  }
+}
+
+// Stops the run the way a sanitizer finding does, so libFuzzer keeps the input.
+#define FUZZ_CHECK(condition)                                                   \
+  do {                                                                          \
+    if (!(condition)) {                                                         \
+      __builtin_printf("check failed: %s (%s:%d)\n", #condition, __FILE__, __LINE__); \
+      std::abort();                                                             \
+    }                                                                           \
+  } while (0)
