@@ -1,0 +1,91 @@
+// The texts the benchmarks and the instruction counts measure.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace bench {
+
+inline std::string Repeat(const std::string& piece, std::size_t times) {
+  std::string text;
+  for (std::size_t i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+// «1+2».
+inline std::string ShortExpression() { return "1+2"; }
+
+// The example from the about box.
+inline std::string ExampleExpression() { return "(666/77)*8+3-(2.5*8)+10"; }
+
+// 1023 parentheses around «1»: 2047 bytes, one node.
+inline std::string NestedExpression() { return Repeat("(", 1023) + "1" + Repeat(")", 1023); }
+
+// «1+1+...+1», 1024 terms: 2047 bytes, 2047 nodes.
+inline std::string FlatExpression() { return "1" + Repeat("+1", 1023); }
+
+// A fixed pseudo-random 2047-byte expression of numbers, the variables x, y
+// and z, the four operators, unary minus and parentheses (about 800 nodes).
+inline std::string RandomExpression() {
+  std::uint32_t state = 12345;
+  auto next = [&state](std::uint32_t bound) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % bound;
+  };
+  std::string text;
+  int open = 0;
+  const char* const operators = "+-*/";
+  const char* const names[] = {"x", "y", "z"};
+  for (;;) {
+    // An operand, perhaps negated or opening parentheses first. No two unary
+    // minus signs in a row: muparser reads only one.
+    for (bool negated = false;;) {
+      const std::uint32_t pick = next(10);
+      if (pick == 0 && !negated) {
+        text += '-';
+        negated = true;
+      } else if (pick <= 2 && text.size() + static_cast<std::size_t>(open) < 1900) {
+        text += '(';
+        ++open;
+        negated = false;
+      } else {
+        break;
+      }
+    }
+    if (next(4) == 0) {
+      text += names[next(3)];
+    } else {
+      text += std::to_string(1 + next(99));
+      if (next(4) == 0) text += "." + std::to_string(next(10));
+    }
+    while (open > 0 && next(3) == 0) {
+      text += ')';
+      --open;
+    }
+    if (text.size() + static_cast<std::size_t>(open) + 8 > 2047) break;
+    text += operators[next(4)];
+  }
+  text += Repeat(")", static_cast<std::size_t>(open));
+  text += Repeat(" ", 2047 - text.size());
+  return text;
+}
+
+// Nodes a tree of `text` has: one per number, name and operator character.
+inline std::size_t NodeCount(const std::string& text) {
+  std::size_t nodes = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const bool alnum = (c >= '0' && c <= '9') || c == '.' || (c >= 'a' && c <= 'z') ||
+                       (c >= 'A' && c <= 'Z');
+    const bool previous_alnum = i > 0 && ((text[i - 1] >= '0' && text[i - 1] <= '9') ||
+                                          text[i - 1] == '.' ||
+                                          (text[i - 1] >= 'a' && text[i - 1] <= 'z') ||
+                                          (text[i - 1] >= 'A' && text[i - 1] <= 'Z'));
+    if (alnum && !previous_alnum) ++nodes;
+    if (c == '+' || c == '-' || c == '*' || c == '/' || c == '=') ++nodes;
+  }
+  return nodes;
+}
+
+}  // namespace bench
