@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # --- Packages ---------------------------------------------------------------
-packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev locales)
+packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev locales libclang-rt-14-dev libmuparser-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
@@ -28,3 +28,15 @@ ctest --preset native
 cmake --preset native-sanitize
 cmake --build --preset native-sanitize
 ctest --preset native-sanitize
+
+# --- Fuzz targets: a fixed number of runs each, from the seed corpora --------
+# New inputs go to a scratch directory; the committed corpora stay as they are.
+cmake --preset fuzz
+cmake --build --preset fuzz
+fuzz_scratch=$(mktemp -d)
+for target in fuzz_commands fuzz_reader; do
+  mkdir -p "$fuzz_scratch/$target"
+  "build/fuzz/bin/$target" -runs=20000 -artifact_prefix="$fuzz_scratch/" \
+    "$fuzz_scratch/$target" "fuzz/corpus/$target"
+done
+rm -rf "$fuzz_scratch"
