@@ -46,7 +46,11 @@ std::string ReadFile(const std::string& path) {
 
 // Runs the host program with `arguments` and returns its standard output, CR LF read as LF.
 std::string RunHost(const std::string& arguments) {
-  const std::string command = std::string("\"") + CALCHOST_PATH + "\" " + arguments;
+  std::string command = std::string("\"") + CALCHOST_PATH + "\" " + arguments;
+#if defined(_WIN32)
+  // cmd.exe drops the first and the last quote of the whole line.
+  command = "\"" + command + "\"";
+#endif
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return "(could not start the host)";
   std::string output;

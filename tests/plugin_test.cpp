@@ -29,7 +29,7 @@ Outcome RunCommandText(const char* command, const std::string& parameter) {
   std::vector<char> buffer(kResultBufferSize + 64, kSentinel);
   buffer[0] = '\0';
   Outcome outcome;
-  outcome.handled = ParseCommand(command, parameter.c_str(), nullptr, buffer.data());
+  outcome.handled = Plugin().parse_command(command, parameter.c_str(), nullptr, buffer.data());
   const std::size_t length = strnlen(buffer.data(), kResultBufferSize);
   EXPECT_LT(length, kResultBufferSize) << "unterminated result for " << parameter;
   for (std::size_t i = length + 1; i < buffer.size(); ++i) {
@@ -85,16 +85,16 @@ TEST_F(PluginTest, CommandWordsMatchIgnoringAsciiCaseOnly) {
 
 TEST_F(PluginTest, NullPointersFromTheHost) {
   char result[16] = "untouched";
-  EXPECT_EQ(ParseCommand(nullptr, "1", nullptr, result), 0);
+  EXPECT_EQ(Plugin().parse_command(nullptr, "1", nullptr, result), 0);
   EXPECT_STREQ(result, "untouched");
-  EXPECT_EQ(ParseCommand("/xcalc", nullptr, nullptr, result), 1);
+  EXPECT_EQ(Plugin().parse_command("/xcalc", nullptr, nullptr, result), 1);
   EXPECT_STREQ(result, "untouched");  // empty text has no value
   // With no result buffer the command still runs.
-  EXPECT_EQ(ParseCommand("/xcalc", "nullresult=5", nullptr, nullptr), 1);
+  EXPECT_EQ(Plugin().parse_command("/xcalc", "nullresult=5", nullptr, nullptr), 1);
   EXPECT_EQ(Calc("nullresult"), "nullresult=\n5.00");
-  EXPECT_EQ(ParseCommand("/xprecis", "3", nullptr, nullptr), 1);
+  EXPECT_EQ(Plugin().parse_command("/xprecis", "3", nullptr, nullptr), 1);
   EXPECT_EQ(Calc("1"), "1=\n1.000");
-  EXPECT_EQ(ParseCommand("/xprecis", nullptr, nullptr, result), 1);
+  EXPECT_EQ(Plugin().parse_command("/xprecis", nullptr, nullptr, result), 1);
   EXPECT_EQ(result[0], '\0');
   EXPECT_EQ(Calc("1"), "1=\n1");
 }
@@ -137,7 +137,7 @@ TEST_F(PluginTest, NoValueLeavesTheResultUntouched) {
   const char* parameters[] = {")", "", "=2", "2+", "*2", "3*)", "()+1", "a=3+", "/2"};
   for (const char* parameter : parameters) {
     char result[8] = "keep";
-    EXPECT_EQ(ParseCommand("/xcalc", parameter, nullptr, result), 1) << parameter;
+    EXPECT_EQ(Plugin().parse_command("/xcalc", parameter, nullptr, result), 1) << parameter;
     EXPECT_STREQ(result, "keep") << parameter;
   }
 }
@@ -162,9 +162,9 @@ TEST_F(PluginTest, LengthLimits) {
   EXPECT_EQ(longest.handled, 1);
   EXPECT_EQ(longest.text, sum + "=\n1024.00");
   char result[8] = "keep";
-  EXPECT_EQ(ParseCommand("/xcalc", (sum + "1").c_str(), nullptr, result), 1);
+  EXPECT_EQ(Plugin().parse_command("/xcalc", (sum + "1").c_str(), nullptr, result), 1);
   EXPECT_STREQ(result, "keep");
-  EXPECT_EQ(ParseCommand("/xcalc", (sum + std::string(5000, ' ')).c_str(), nullptr, result), 1);
+  EXPECT_EQ(Plugin().parse_command("/xcalc", (sum + std::string(5000, ' ')).c_str(), nullptr, result), 1);
   EXPECT_STREQ(result, "keep");
 
   // Names and numbers: 87 characters are read, 88 give no value.
@@ -315,7 +315,7 @@ TEST_F(PluginTest, PrecisionCommand) {
 TEST_F(PluginTest, PrecisionEmptiesTheResult) {
   std::vector<char> result(kResultBufferSize, 'x');
   result.back() = '\0';
-  EXPECT_EQ(ParseCommand("/xprecis", "3", nullptr, result.data()), 1);
+  EXPECT_EQ(Plugin().parse_command("/xprecis", "3", nullptr, result.data()), 1);
   EXPECT_EQ(result[0], '\0');
   EXPECT_EQ(result[1], 'x');
 }
@@ -323,21 +323,21 @@ TEST_F(PluginTest, PrecisionEmptiesTheResult) {
 // --- Host contract --------------------------------------------------------------
 
 TEST(HostEntryPoints, TrivialOnes) {
-  EXPECT_EQ(Initialize(nullptr, nullptr, nullptr), 1);
+  EXPECT_EQ(Plugin().initialize(nullptr, nullptr, nullptr), 1);
   int dummy = 0;
-  EXPECT_EQ(Initialize(&dummy, &dummy, &dummy), 1);
-  EXPECT_EQ(ParseTag(nullptr, nullptr, nullptr), 0);
-  EXPECT_EQ(ParseTag(&dummy, &dummy, &dummy), 0);
-  EXPECT_EQ(ReceiveNotify(nullptr, nullptr, nullptr, nullptr), 0);
-  EXPECT_EQ(ReceiveNotify(&dummy, &dummy, &dummy, &dummy), 0);
+  EXPECT_EQ(Plugin().initialize(&dummy, &dummy, &dummy), 1);
+  EXPECT_EQ(Plugin().parse_tag(nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(Plugin().parse_tag(&dummy, &dummy, &dummy), 0);
+  EXPECT_EQ(Plugin().receive_notify(nullptr, nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(Plugin().receive_notify(&dummy, &dummy, &dummy, &dummy), 0);
   EXPECT_EQ(dummy, 0);
 }
 
 TEST(HostEntryPoints, UninitializeKeepsState) {
   std::vector<char> result(kResultBufferSize, '\0');
-  ASSERT_EQ(ParseCommand("/xcalc", "kept=41", nullptr, result.data()), 1);
-  Uninitialize();
-  ASSERT_EQ(ParseCommand("/xcalc", "kept+1", nullptr, result.data()), 1);
+  ASSERT_EQ(Plugin().parse_command("/xcalc", "kept=41", nullptr, result.data()), 1);
+  Plugin().uninitialize();
+  ASSERT_EQ(Plugin().parse_command("/xcalc", "kept+1", nullptr, result.data()), 1);
   EXPECT_STREQ(result.data(), "kept+1=\n42.00");
 }
 
@@ -345,7 +345,7 @@ TEST(HostEntryPoints, PublishInfoWritesExactlyItsRanges) {
   std::vector<unsigned char> record(16384, 0xA5);
   std::vector<char> name(64, '\x77');
   std::int32_t flags = 99;
-  ASSERT_EQ(PublishInfo(name.data(), record.data(), &flags), 1);
+  ASSERT_EQ(Plugin().publish_info(name.data(), record.data(), &flags), 1);
   EXPECT_STREQ(name.data(), "Calculator Plugin");
   EXPECT_EQ(name[18], '\x77');
   EXPECT_EQ(flags, 0);
@@ -397,7 +397,7 @@ TEST(HostEntryPoints, ConfigureShowsTheAboutBox) {
   const MessageBoxHandler previous = SetMessageBoxHandler(RecordingMessageBox);
   HWND window = CreateTopLevelWindow(IgnoreMessages);
   SetActiveTopLevelWindow(window);
-  EXPECT_EQ(Configure(), 42);
+  EXPECT_EQ(Plugin().configure(), 42);
   EXPECT_EQ(last_box_owner, window);
   EXPECT_EQ(last_box_type, static_cast<int>(MB_OK));
   EXPECT_EQ(last_box_caption, "About Calculator Plugin...");
@@ -406,7 +406,7 @@ TEST(HostEntryPoints, ConfigureShowsTheAboutBox) {
             "/xcalc (666/77)*8+3-(2.5*8)+10\n\n/xprecis floatting_precision\nexample:\n"
             "/xprecis 10\nprecision must be beetween 0 and 16\n\n\tAuthor: Quenholt");
   DestroyTopLevelWindow(window);
-  EXPECT_EQ(Configure(), 42);
+  EXPECT_EQ(Plugin().configure(), 42);
   EXPECT_EQ(last_box_owner, nullptr);
   SetMessageBoxHandler(previous);
 }

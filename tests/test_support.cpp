@@ -1,9 +1,21 @@
 #include "test_support.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 ToastListener* current_listener = nullptr;
+}
+
+const PluginLibrary& Plugin() {
+  static const PluginLibrary plugin(DefaultPluginPath());
+  if (!plugin.loaded() || plugin.display_toast == nullptr || plugin.display_toast_w == nullptr) {
+    std::fprintf(stderr, "cannot load %s: %s\n", DefaultPluginPath().c_str(),
+                 plugin.error().c_str());
+    std::exit(2);
+  }
+  return plugin;
 }
 
 ToastListener::ToastListener(LRESULT reply)

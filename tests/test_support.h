@@ -5,8 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "host/host.h"
 #include "platform/window.h"
 #include "toast/toast.h"
+
+// The plug-in library built beside the tests, loaded as a chat host loads it;
+// the test program stops if it cannot be loaded.
+const PluginLibrary& Plugin();
 
 // What a listening window saw of one toast request, copied during the send.
 struct ReceivedToast {

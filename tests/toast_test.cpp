@@ -26,7 +26,7 @@ TEST(ToastRecord, NarrowTextIsCopiedAndCut) {
   for (std::size_t length : {0u, 1u, 254u, 255u, 256u, 300u}) {
     const std::string message = Repeated(length);
     ToastListener listener;
-    ASSERT_EQ(DisplayToast(message.c_str(), kCaption, kExtra, 0), listener.reply());
+    Plugin().display_toast(message.c_str(), kCaption, kExtra, 0);
     ASSERT_EQ(listener.received.size(), 1u) << "length " << length;
     const ReceivedToast& toast = listener.received[0];
     EXPECT_EQ(toast.wide, 0u);
@@ -49,7 +49,7 @@ TEST(ToastRecord, WideTextIsCopiedButTheCallersTextIsSent) {
     std::u16string message;
     for (std::size_t i = 0; i < length; ++i) message += static_cast<char16_t>(0x3B1 + i % 20);
     ToastListener listener;
-    ASSERT_EQ(DisplayToastW(message.c_str(), kCaption, kExtra, 1), listener.reply());
+    Plugin().display_toast_w(message.c_str(), kCaption, kExtra, 1);
     ASSERT_EQ(listener.received.size(), 1u);
     const ReceivedToast& toast = listener.received[0];
     EXPECT_EQ(toast.wide, 1u);
@@ -79,8 +79,8 @@ TEST(ToastRecord, FlagKeepsOnlyTheLowByte) {
   for (const auto& c : cases) {
     ToastListener listener;
     const auto argument = static_cast<std::int32_t>(c.argument);
-    DisplayToast("flag", kCaption, kExtra, argument);
-    DisplayToastW(u"flag", kCaption, kExtra, argument);
+    Plugin().display_toast("flag", kCaption, kExtra, argument);
+    Plugin().display_toast_w(u"flag", kCaption, kExtra, argument);
     ASSERT_EQ(listener.received.size(), 2u);
     EXPECT_EQ(Field32(listener.received[0], kFlagOffset), c.stored) << std::hex << c.argument;
     EXPECT_EQ(Field32(listener.received[1], kFlagOffset), c.stored) << std::hex << c.argument;
@@ -89,8 +89,8 @@ TEST(ToastRecord, FlagKeepsOnlyTheLowByte) {
 
 TEST(ToastRecord, NullMessageSendsEmptyText) {
   ToastListener listener;
-  DisplayToast(nullptr, nullptr, nullptr, 0);
-  DisplayToastW(nullptr, nullptr, nullptr, 0);
+  Plugin().display_toast(nullptr, nullptr, nullptr, 0);
+  Plugin().display_toast_w(nullptr, nullptr, nullptr, 0);
   ASSERT_EQ(listener.received.size(), 2u);
   for (const ReceivedToast& toast : listener.received) {
     EXPECT_EQ(PointerField(toast, 1), toast.record_address + kTextOffset);
@@ -107,8 +107,8 @@ TEST(ToastMessage, RegisteredNameAndParameters) {
   EXPECT_NE(RegisterWindowMessageA("Glimmerpost_DisplayToastX"), listener.message_number());
   // The window procedure only records the registered message, so receiving
   // anything at all proves the number; both variants use the same one.
-  DisplayToast("a", kCaption, kExtra, 0);
-  DisplayToastW(u"b", kCaption, kExtra, 0);
+  Plugin().display_toast("a", kCaption, kExtra, 0);
+  Plugin().display_toast_w(u"b", kCaption, kExtra, 0);
   ASSERT_EQ(listener.received.size(), 2u);
   EXPECT_EQ(listener.received[0].wide, 0u);
   EXPECT_EQ(listener.received[1].wide, 1u);
@@ -119,9 +119,12 @@ TEST(ToastMessage, SendIsSynchronousAndItsResultIsReturned) {
     ToastListener listener(reply);
     // The record lives on the sender's stack: the window must have read it
     // before the call returns, so it has been received by then.
-    const std::int32_t returned = DisplayToast("sync", kCaption, kExtra, 0);
+    const std::int32_t returned = Plugin().display_toast("sync", kCaption, kExtra, 0);
     ASSERT_EQ(listener.received.size(), 1u);
     EXPECT_EQ(listener.received[0].text, "sync");
+    const std::int32_t returned_wide = Plugin().display_toast_w(u"sync", kCaption, kExtra, 0);
+    ASSERT_EQ(listener.received.size(), 2u);
+    EXPECT_EQ(returned_wide, returned);
 #if defined(_WIN32)
     // A broadcast's result is USER32's to choose; the toast returns it unchanged.
     ToastRequest probe = {};
@@ -136,8 +139,8 @@ TEST(ToastMessage, SendIsSynchronousAndItsResultIsReturned) {
 
 #if !defined(_WIN32)
 TEST(ToastMessage, NobodyListening) {
-  EXPECT_EQ(DisplayToast("nobody", kCaption, kExtra, 1), 0);
-  EXPECT_EQ(DisplayToastW(u"nobody", kCaption, kExtra, 1), 0);
+  EXPECT_EQ(Plugin().display_toast("nobody", kCaption, kExtra, 1), 0);
+  EXPECT_EQ(Plugin().display_toast_w(u"nobody", kCaption, kExtra, 1), 0);
 }
 #endif
 
