@@ -55,6 +55,9 @@ NodePtr MakeBinary(TokenKind op, NodePtr left, NodePtr right) {
   }
 }
 
+NodePtr ParseExpressionRest(NodePtr tree);
+NodePtr ParseTermRest(NodePtr tree);
+
 }  // namespace
 
 double ConvertNumberText(const char* text) {
@@ -98,9 +101,10 @@ TokenKind NextToken() {
   return TokenKind::Other;
 }
 
-// expression := term { ("+" | "-") term }
-NodePtr ParseExpression() {
-  NodePtr tree = ParseTerm();
+namespace {
+
+// The tail of an expression whose first term is `tree`: { ("+" | "-") term }
+NodePtr ParseExpressionRest(NodePtr tree) {
   while (Reader.CurrentToken == TokenKind::Plus || Reader.CurrentToken == TokenKind::Minus) {
     const TokenKind op = Reader.CurrentToken;
     Advance();
@@ -110,9 +114,8 @@ NodePtr ParseExpression() {
   return tree;
 }
 
-// term := primary { ("*" | "/") primary }
-NodePtr ParseTerm() {
-  NodePtr tree = ParsePrimary();
+// The tail of a term whose first primary is `tree`: { ("*" | "/") primary }
+NodePtr ParseTermRest(NodePtr tree) {
   while (Reader.CurrentToken == TokenKind::Star || Reader.CurrentToken == TokenKind::Slash) {
     const TokenKind op = Reader.CurrentToken;
     Advance();
@@ -121,6 +124,14 @@ NodePtr ParseTerm() {
   }
   return tree;
 }
+
+}  // namespace
+
+// expression := term { ("+" | "-") term }
+NodePtr ParseExpression() { return ParseExpressionRest(ParseTerm()); }
+
+// term := primary { ("*" | "/") primary }
+NodePtr ParseTerm() { return ParseTermRest(ParsePrimary()); }
 
 // primary := Name [ "=" expression ] | Number | "(" expression <any token> | "-" primary
 NodePtr ParsePrimary() {
@@ -140,12 +151,22 @@ NodePtr ParsePrimary() {
       return number;
     }
     case TokenKind::LeftParen: {
-      Advance();
+      // A run of opening parentheses is read in a loop rather than by three
+      // nested calls each, so that deep nesting costs little stack. Each level
+      // then skips its closing token and continues its own term and expression.
+      int depth = 0;
+      do {
+        Advance();
+        ++depth;
+      } while (Reader.CurrentToken == TokenKind::LeftParen);
       NodePtr inner = ParseExpression();
-      // The closing parenthesis is taken on trust: whatever token stands
-      // there is skipped, so «(1+2]» reads as 1+2.
-      Advance();
-      return inner;
+      for (;;) {
+        // The closing parenthesis is taken on trust: whatever token stands
+        // there is skipped, so «(1+2]» reads as 1+2.
+        Advance();
+        if (--depth == 0) return inner;
+        inner = ParseExpressionRest(ParseTermRest(std::move(inner)));
+      }
     }
     case TokenKind::Minus: {
       Advance();
