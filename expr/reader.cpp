@@ -11,35 +11,82 @@ ExpressionReader Reader;
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+// What a byte can start or continue, looked up once per byte.
+enum class ByteClass : std::uint8_t {
+  Other,
+  Blank,     // tab, space
+  End,       // the terminator
+  LineEnd,   // line feed, carriage return
+  Operator,  // ( ) * + - / =: the byte is its own token
+  Digit,
+  Point,
+  Letter,
+};
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+struct ByteClasses {
+  ByteClass of[256];
+};
 
-bool IsNumberChar(char c) { return IsDigit(c) || c == '.'; }
+constexpr ByteClasses MakeByteClasses() {
+  ByteClasses classes{};
+  classes.of[static_cast<unsigned char>('\t')] = ByteClass::Blank;
+  classes.of[static_cast<unsigned char>(' ')] = ByteClass::Blank;
+  classes.of[0] = ByteClass::End;
+  classes.of[static_cast<unsigned char>('\n')] = ByteClass::LineEnd;
+  classes.of[static_cast<unsigned char>('\r')] = ByteClass::LineEnd;
+  for (char c : {'(', ')', '*', '+', '-', '/', '='}) {
+    classes.of[static_cast<unsigned char>(c)] = ByteClass::Operator;
+  }
+  for (int c = '0'; c <= '9'; ++c) classes.of[c] = ByteClass::Digit;
+  classes.of[static_cast<unsigned char>('.')] = ByteClass::Point;
+  for (int c = 'a'; c <= 'z'; ++c) classes.of[c] = ByteClass::Letter;
+  for (int c = 'A'; c <= 'Z'; ++c) classes.of[c] = ByteClass::Letter;
+  return classes;
+}
 
-bool IsNameChar(char c) { return IsLetter(c) || IsDigit(c); }
+constexpr ByteClasses kByteClasses = MakeByteClasses();
 
-// Copies the token that starts one byte before ReadPosition into TokenText
-// while `continues` accepts its bytes, and leaves ReadPosition on the first
-// byte after it. An overlong token is consumed whole and flagged.
+ByteClass ClassOf(char c) {
+  return kByteClasses.of[static_cast<unsigned char>(c)];
+}
+
+bool ContinuesNumber(char c) {
+  return ClassOf(c) == ByteClass::Digit || ClassOf(c) == ByteClass::Point;
+}
+
+bool ContinuesName(char c) {
+  return ClassOf(c) == ByteClass::Letter || ClassOf(c) == ByteClass::Digit;
+}
+
+// Reads the name or number that starts at `start` into TokenText while
+// `continues` accepts its bytes, leaves ReadPosition on the first byte after
+// it and returns `kind`. An overlong token is consumed whole, flagged and read
+// as Other. Kept out of line so that the common one-byte tokens stay cheap.
 template <typename Predicate>
-bool ScanToken(Predicate continues) {
+__attribute__((noinline)) TokenKind ScanToken(std::int32_t start, Predicate continues,
+                                              TokenKind kind) {
   const char* text = Reader.InputText;
-  std::int32_t start = Reader.ReadPosition - 1;
-  std::int32_t end = Reader.ReadPosition;
+  std::int32_t end = start + 1;
   while (continues(text[end])) ++end;
   Reader.ReadPosition = end;
   const auto length = static_cast<std::size_t>(end - start);
   if (length > kMaxTokenLength) {
     Reader.TokenTooLong = true;
-    return false;
+    return TokenKind::Other;
   }
   std::memcpy(Reader.TokenText, text + start, length);
   Reader.TokenText[length] = '\0';
-  return true;
+  return kind;
 }
 
-void Advance() { Reader.CurrentToken = NextToken(); }
+void Advance() {
+  Reader.CurrentToken = NextToken();
+}
+
+bool IsOperator(TokenKind token) {
+  return token == TokenKind::Plus || token == TokenKind::Minus || token == TokenKind::Star ||
+         token == TokenKind::Slash;
+}
 
 NodePtr MakeBinary(TokenKind op, NodePtr left, NodePtr right) {
   if (!left || !right) Reader.MissingOperand = true;
@@ -61,6 +108,35 @@ NodePtr ParseTermRest(NodePtr tree);
 }  // namespace
 
 double ConvertNumberText(const char* text) {
+  // Most numbers typed are short: up to 15 significant digits and 22
+  // decimals, both the digits and the power of ten are exact doubles, and one
+  // division rounds the quotient correctly, as a full conversion would.
+  constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  std::uint64_t digits = 0;
+  int digit_count = 0;
+  int decimals = 0;
+  bool seen_point = false;
+  const char* c = text;
+  for (;; ++c) {
+    if (*c >= '0' && *c <= '9') {
+      if (digit_count == 15) break;
+      digits = digits * 10 + static_cast<std::uint64_t>(*c - '0');
+      digit_count += digits != 0 ? 1 : 0;  // leading zeros are not significant
+      decimals += seen_point ? 1 : 0;
+    } else if (*c == '.' && !seen_point) {
+      seen_point = true;
+    } else {
+      break;
+    }
+  }
+  const bool ended = *c < '0' || *c > '9';
+  const bool has_digit = c != text && !(c == text + 1 && seen_point);
+  if (ended && decimals <= 22) {
+    return has_digit ? static_cast<double>(digits) / kPowersOfTen[decimals] : 0.0;
+  }
+
   double value = 0.0;
   const char* end = text + std::strlen(text);
   const auto [stop, error] = std::from_chars(text, end, value, std::chars_format::fixed);
@@ -73,32 +149,31 @@ double ConvertNumberText(const char* text) {
 }
 
 TokenKind NextToken() {
-  char c;
-  do {
-    c = Reader.InputText[Reader.ReadPosition];
-    // The end of the text repeats: ReadPosition never passes the terminator.
-    if (c == '\0') return TokenKind::Other;
-    ++Reader.ReadPosition;
-  } while (c == ' ' || c == '\t');
+  const char* text = Reader.InputText;
+  std::int32_t position = Reader.ReadPosition;
+  ByteClass byte_class;
+  while ((byte_class = ClassOf(text[position])) == ByteClass::Blank) ++position;
 
-  switch (c) {
-    case '\n':
-    case '\r':
+  switch (byte_class) {
+    case ByteClass::End:
+      // The end of the text repeats: ReadPosition never passes the terminator.
+      Reader.ReadPosition = position;
+      return TokenKind::Other;
+    case ByteClass::LineEnd:
+      Reader.ReadPosition = position + 1;
       return TokenKind::LineEnd;
-    case '(':
-    case ')':
-    case '*':
-    case '+':
-    case '-':
-    case '/':
-    case '=':
-      return static_cast<TokenKind>(c);
+    case ByteClass::Operator:
+      Reader.ReadPosition = position + 1;
+      return static_cast<TokenKind>(text[position]);
+    case ByteClass::Digit:
+    case ByteClass::Point:
+      return ScanToken(position, ContinuesNumber, TokenKind::Number);
+    case ByteClass::Letter:
+      return ScanToken(position, ContinuesName, TokenKind::Name);
     default:
-      break;
+      Reader.ReadPosition = position + 1;
+      return TokenKind::Other;
   }
-  if (IsNumberChar(c)) return ScanToken(IsNumberChar) ? TokenKind::Number : TokenKind::Other;
-  if (IsLetter(c)) return ScanToken(IsNameChar) ? TokenKind::Name : TokenKind::Other;
-  return TokenKind::Other;
 }
 
 namespace {
@@ -128,10 +203,14 @@ NodePtr ParseTermRest(NodePtr tree) {
 }  // namespace
 
 // expression := term { ("+" | "-") term }
-NodePtr ParseExpression() { return ParseExpressionRest(ParseTerm()); }
+NodePtr ParseExpression() {
+  return ParseExpressionRest(ParseTerm());
+}
 
 // term := primary { ("*" | "/") primary }
-NodePtr ParseTerm() { return ParseTermRest(ParsePrimary()); }
+NodePtr ParseTerm() {
+  return ParseTermRest(ParsePrimary());
+}
 
 // primary := Name [ "=" expression ] | Number | "(" expression <any token> | "-" primary
 NodePtr ParsePrimary() {
@@ -165,7 +244,9 @@ NodePtr ParsePrimary() {
         // there is skipped, so «(1+2]» reads as 1+2.
         Advance();
         if (--depth == 0) return inner;
-        inner = ParseExpressionRest(ParseTermRest(std::move(inner)));
+        if (IsOperator(Reader.CurrentToken)) {
+          inner = ParseExpressionRest(ParseTermRest(std::move(inner)));
+        }
       }
     }
     case TokenKind::Minus: {

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -134,6 +136,24 @@ TEST(Numbers, ConversionIsCorrectlyRounded) {
   EXPECT_EQ(ConvertNumberText("9007199254740993"), 9007199254740992.0);
   EXPECT_EQ(ConvertNumberText("9007199254740993.0000000001"), 9007199254740994.0);
   EXPECT_EQ(ConvertNumberText("0.30000000000000004"), 0.1 + 0.2);
+}
+
+TEST(Numbers, ShortAndLongFormsAgreeWithAFullConversion) {
+  // Short numbers take a quicker path; both must give the correctly rounded value.
+  std::mt19937 random(7);
+  for (int i = 0; i < 200000; ++i) {
+    std::string text;
+    const int length = 1 + static_cast<int>(random() % 30);
+    const int point = static_cast<int>(random() % (length + 2));
+    for (int j = 0; j < length; ++j) {
+      text += j == point ? '.' : static_cast<char>('0' + random() % 10);
+    }
+    if (random() % 8 == 0) text += ".5";  // a second point ends the number
+    double expected = 0.0;
+    const char* end = text.c_str() + text.size();
+    std::from_chars(text.c_str(), end, expected, std::chars_format::fixed);
+    ASSERT_EQ(ConvertNumberText(text.c_str()), expected) << "text: " << text;
+  }
 }
 
 // --- Grammar and evaluation ------------------------------------------------------
