@@ -1,9 +1,11 @@
 // calchost: try the plug-in from a terminal.
 //
-//   calchost [--plugin PATH] [COMMAND...]
+//   calchost [--plugin PATH] [--locale NAME] [COMMAND...]
 //
 // Runs each COMMAND ("/xcalc 1+2") given as an argument; without any, reads
-// commands from standard input, one a line, until its end.
+// commands from standard input, one a line, until its end. --locale switches
+// the host process to another C locale first, as some chat hosts do.
+#include <clocale>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -38,8 +40,13 @@ int main(int argc, char** argv) {
     const std::string argument = argv[i];
     if (argument == "--plugin" && i + 1 < argc) {
       path = argv[++i];
+    } else if (argument == "--locale" && i + 1 < argc) {
+      if (std::setlocale(LC_ALL, argv[++i]) == nullptr) {
+        std::fprintf(stderr, "calchost: no locale %s\n", argv[i]);
+        return 1;
+      }
     } else if (argument == "--help" || argument == "-h") {
-      std::printf("usage: %s [--plugin PATH] [COMMAND...]\n", argv[0]);
+      std::printf("usage: %s [--plugin PATH] [--locale NAME] [COMMAND...]\n", argv[0]);
       return 0;
     } else {
       commands.push_back(argument);

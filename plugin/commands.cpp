@@ -1,7 +1,9 @@
 // Command dispatch, "/xcalc" and "/xprecis".
 #include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "expr/expr.h"
@@ -46,7 +48,10 @@ int Decimals() {
 
 // Writes `value` as fixed-point text with `decimals` places, correctly rounded
 // and independent of the locale, and terminates it. `out` holds kMaxValueLength + 1.
+// A NaN is "nan" whatever its sign bit, which differs between platforms and
+// even between optimisation levels for the same expression.
 void FormatValue(double value, int decimals, char* out) {
+  if (std::isnan(value)) value = std::numeric_limits<double>::quiet_NaN();
   const auto [end, error] =
       std::to_chars(out, out + kMaxValueLength, value, std::chars_format::fixed, decimals);
   *(error == std::errc() ? end : out) = '\0';

@@ -125,11 +125,10 @@ TEST_F(PluginTest, CalcWritesTheParameterAsGivenAndTheValue) {
   for (const auto& c : cases) EXPECT_EQ(Calc(c.parameter), c.text) << c.parameter;
 }
 
-TEST_F(PluginTest, NaNIsShownAsNaN) {
-  for (const char* parameter : {"0/0", "-(0/0)", "1/0-1/0"}) {
-    const std::string text = Calc(parameter);
-    const std::string value = text.substr(text.find('\n') + 1);
-    EXPECT_TRUE(value == "nan" || value == "-nan") << parameter << " gave " << value;
+TEST_F(PluginTest, NaNIsShownWithoutASign) {
+  // The sign bit of a NaN depends on the platform and on how it was computed.
+  for (const char* parameter : {"0/0", "-(0/0)", "1/0-1/0", "-(1/0-1/0)", "0*(1/0)"}) {
+    EXPECT_EQ(Calc(parameter), std::string(parameter) + "=\nnan") << parameter;
   }
 }
 

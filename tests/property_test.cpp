@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "plugin/host_contract.h"
+#include "test_support.h"
 
 namespace {
 
@@ -74,12 +75,18 @@ std::string RandomNumberText(Random& random) {
     return text;
   };
   switch (random.Below(6)) {
-    case 0: return digits(1);
-    case 1: return digits(1 + random.Below(4));
-    case 2: return digits(1 + random.Below(3)) + "." + digits(1 + random.Below(4));
-    case 3: return "." + digits(1 + random.Below(5));
-    case 4: return digits(1 + random.Below(3)) + ".";
-    default: return digits(1 + random.Below(25)) + "." + digits(random.Below(25));
+    case 0:
+      return digits(1);
+    case 1:
+      return digits(1 + random.Below(4));
+    case 2:
+      return digits(1 + random.Below(3)) + "." + digits(1 + random.Below(4));
+    case 3:
+      return "." + digits(1 + random.Below(5));
+    case 4:
+      return digits(1 + random.Below(3)) + ".";
+    default:
+      return digits(1 + random.Below(25)) + "." + digits(random.Below(25));
   }
 }
 
@@ -87,16 +94,28 @@ Tree Generate(Random& random, int depth) {
   auto node = std::make_unique<Node>();
   const int choice = depth <= 0 ? random.Below(2) : random.Below(10);
   switch (choice) {
-    case 0: node->kind = Kind::Number; node->text = RandomNumberText(random); return node;
+    case 0:
+      node->kind = Kind::Number;
+      node->text = RandomNumberText(random);
+      return node;
     case 1:
       node->kind = Kind::Variable;
       node->text = kNames[random.Below(sizeof kNames / sizeof *kNames)];
       return node;
-    case 2: node->kind = Kind::Add; break;
-    case 3: node->kind = Kind::Subtract; break;
-    case 4: node->kind = Kind::Multiply; break;
-    case 5: node->kind = Kind::Divide; break;
-    case 6: case 7:
+    case 2:
+      node->kind = Kind::Add;
+      break;
+    case 3:
+      node->kind = Kind::Subtract;
+      break;
+    case 4:
+      node->kind = Kind::Multiply;
+      break;
+    case 5:
+      node->kind = Kind::Divide;
+      break;
+    case 6:
+    case 7:
       node->kind = Kind::Negate;
       node->left = Generate(random, depth - 1);
       return node;
@@ -189,10 +208,14 @@ double Evaluate(const Node& node) {
   const double left = Evaluate(*node.left);
   const double right = Evaluate(*node.right);
   switch (node.kind) {
-    case Kind::Add: return left + right;
-    case Kind::Subtract: return left - right;
-    case Kind::Multiply: return left * right;
-    default: return left / right;
+    case Kind::Add:
+      return left + right;
+    case Kind::Subtract:
+      return left - right;
+    case Kind::Multiply:
+      return left * right;
+    default:
+      return left / right;
   }
 }
 
@@ -204,14 +227,16 @@ std::string Format(double value, int decimals) {
 
 std::string Calculate(const std::string& expression) {
   std::vector<char> result(kResultBufferSize, '\x7F');
-  EXPECT_EQ(ParseCommand("/xcalc", expression.c_str(), nullptr, result.data()), 1);
+  EXPECT_EQ(Plugin().parse_command("/xcalc", expression.c_str(), nullptr, result.data()), 1);
   if (std::find(result.begin(), result.end(), '\0') == result.end()) return "<unterminated>";
   return result.data();
 }
 
 void SetDecimals(int decimals) {
   std::vector<char> result(kResultBufferSize, '\x7F');
-  ASSERT_EQ(ParseCommand("/xprecis", std::to_string(decimals).c_str(), nullptr, result.data()), 1);
+  ASSERT_EQ(
+      Plugin().parse_command("/xprecis", std::to_string(decimals).c_str(), nullptr, result.data()),
+      1);
 }
 
 // Runs `count` expressions from `seed` at depths up to `max_depth`.
@@ -267,8 +292,7 @@ TEST(RandomExpressions, QuirksOfTheGrammar) {
   };
   SetDecimals(16);
   for (const Case& c : cases) {
-    EXPECT_EQ(Calculate(c.expression), std::string(c.expression) + "=\n" + c.value)
-        << c.expression;
+    EXPECT_EQ(Calculate(c.expression), std::string(c.expression) + "=\n" + c.value) << c.expression;
   }
 }
 
