@@ -1,0 +1,242 @@
+// The shipped DLL as a Windows chat host meets it: loaded by LoadLibrary, its
+// exports read from its own export directory, every entry point called as
+// __stdcall, the about box read from the real dialog, and the deepest
+// expressions run on a thread with half of Windows' default stack.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "platform/window.h"
+
+namespace {
+
+HMODULE Library() {
+  static const HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
+  return module;
+}
+
+// The names in the loaded module's export directory.
+std::vector<std::string> ExportedNames(HMODULE module) {
+  const auto* base = reinterpret_cast<const unsigned char*>(module);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+  const auto* exports =
+      reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
+  const auto* name_offsets = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+  std::vector<std::string> names;
+  for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
+    names.emplace_back(reinterpret_cast<const char*>(base + name_offsets[i]));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(Exports, ExactlyTheNineEntryPoints) {
+  ASSERT_NE(Library(), nullptr);
+  const std::vector<std::string> expected = {
+      "Configure",     "Initialize",   "ParseCommand",     "ParseTag",         "PublishInfo",
+      "ReceiveNotify", "Uninitialize", "_DisplayToast@16", "_DisplayToastW@16"};
+  EXPECT_EQ(ExportedNames(Library()), expected);
+  for (const char* absent : {"ParseCommand@16", "_ParseCommand@16", "DisplayToast",
+                             "DisplayToast@16", "DisplayToastW", "_DisplayToast", "RunCommand"}) {
+    EXPECT_EQ(GetProcAddress(Library(), absent), nullptr) << absent;
+  }
+}
+
+// Calls `function` with four 32-bit arguments pushed and returns how far the
+// stack pointer moved: 16 minus what the callee removed. A __stdcall function
+// of n arguments removes 4n bytes; a __cdecl one would remove none.
+std::uint32_t StackLeftAfterCall(FARPROC function, const std::uint32_t (&arguments)[4],
+                                 std::uint32_t& returned) {
+  std::uint32_t left;
+  __asm__ volatile(
+      "movl %%esp, %%esi\n\t"
+      "pushl 12(%%edi)\n\t"
+      "pushl 8(%%edi)\n\t"
+      "pushl 4(%%edi)\n\t"
+      "pushl (%%edi)\n\t"
+      "call *%%ebx\n\t"
+      "movl %%esi, %%ecx\n\t"
+      "subl %%esp, %%ecx\n\t"
+      "movl %%esi, %%esp\n\t"
+      : "=c"(left), "=a"(returned)
+      : "b"(function), "D"(arguments)
+      : "edx", "esi", "memory", "cc");
+  return left;
+}
+
+// Dismisses the about box from another thread once it shows, reading it first.
+struct AboutBoxWatch {
+  HWND box = nullptr;
+  HWND owner = nullptr;
+  char text[512] = {};
+};
+
+DWORD WINAPI DismissAboutBox(void* parameter) {
+  auto* watch = static_cast<AboutBoxWatch*>(parameter);
+  for (int attempt = 0; attempt < 3000; ++attempt) {
+    HWND box = FindWindowA("#32770", "About Calculator Plugin...");
+    if (box != nullptr && IsWindowVisible(box)) {
+      watch->box = box;
+      watch->owner = GetWindow(box, GW_OWNER);
+      GetDlgItemTextA(box, 0xFFFF, watch->text, sizeof watch->text);
+      PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      return 0;
+    }
+    Sleep(10);
+  }
+  return 1;
+}
+
+LRESULT CALLBACK PlainWindow(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+TEST(EntryPoints, EachIsStdcallAndAnswers) {
+  ASSERT_NE(Library(), nullptr);
+  char result[kResultBufferSize] = {};
+  std::vector<unsigned char> record(16384, 0);
+  char name[64] = {};
+  std::int32_t flags = 5;
+  const auto address = [](const void* pointer) {
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
+  };
+  const struct {
+    const char* name;
+    std::uint32_t arguments[4];
+    std::uint32_t removed;   // bytes the callee takes off the stack
+    std::uint32_t returned;  // low 32 bits of EAX
+  } cases[] = {
+      {"Initialize", {1, 2, 3, 0}, 12, 1},
+      {"ParseTag", {1, 2, 3, 0}, 12, 0},
+      {"ReceiveNotify", {1, 2, 3, 4}, 16, 0},
+      {"ParseCommand", {address("/xcalc"), address("6*7"), 0, address(result)}, 16, 1},
+      {"ParseCommand", {address("/nothing"), address("6*7"), 0, address(result)}, 16, 0},
+      {"PublishInfo", {address(name), address(record.data()), address(&flags), 0}, 12, 1},
+  };
+  for (const auto& c : cases) {
+    std::uint32_t returned = 0;
+    const std::uint32_t left =
+        StackLeftAfterCall(GetProcAddress(Library(), c.name), c.arguments, returned);
+    EXPECT_EQ(left, 16 - c.removed) << c.name;
+    EXPECT_EQ(returned, c.returned) << c.name;
+  }
+  EXPECT_STREQ(result, "6*7=\n42.00");
+  EXPECT_STREQ(name, "Calculator Plugin");
+  EXPECT_EQ(flags, 0);
+
+  std::uint32_t returned = 0;
+  EXPECT_EQ(StackLeftAfterCall(GetProcAddress(Library(), "Uninitialize"), {0, 0, 0, 0}, returned),
+            16u);
+  // The toast functions with a null message and no caption: nothing for a window to misread.
+  for (const char* toast : {"_DisplayToast@16", "_DisplayToastW@16"}) {
+    EXPECT_EQ(StackLeftAfterCall(GetProcAddress(Library(), toast), {0, 0, 0, 0}, returned), 0u)
+        << toast;
+  }
+
+  // Configure shows the about box, owned by the active window, until it is dismissed.
+  HWND owner = CreateTopLevelWindow(PlainWindow);
+  ASSERT_NE(owner, nullptr);
+  ShowWindow(owner, SW_SHOW);
+  SetActiveWindow(owner);
+  const HWND active = GetActiveWindow();
+  AboutBoxWatch watch;
+  HANDLE dismisser = CreateThread(nullptr, 0, DismissAboutBox, &watch, 0, nullptr);
+  ASSERT_NE(dismisser, nullptr);
+  EXPECT_EQ(StackLeftAfterCall(GetProcAddress(Library(), "Configure"), {0, 0, 0, 0}, returned),
+            16u);
+  WaitForSingleObject(dismisser, 30000);
+  CloseHandle(dismisser);
+  DestroyTopLevelWindow(owner);
+  EXPECT_EQ(returned, static_cast<std::uint32_t>(IDOK));
+  ASSERT_NE(watch.box, nullptr) << "the about box never showed";
+  EXPECT_EQ(watch.owner, active);
+  EXPECT_STREQ(watch.text,
+               "\tCalculator plugin v1.0\n\n/xcalc algebric_expression\nexample:\n"
+               "/xcalc (666/77)*8+3-(2.5*8)+10\n\n/xprecis floatting_precision\nexample:\n"
+               "/xprecis 10\nprecision must be beetween 0 and 16\n\n\tAuthor: Quenholt");
+}
+
+// --- Stack ------------------------------------------------------------------
+
+constexpr std::size_t kThreadStack = 512 * 1024;
+constexpr unsigned char kPaint = 0xCD;
+
+struct DeepRun {
+  std::vector<std::string> expressions;
+  std::vector<std::string> results;
+  std::size_t deepest = 0;  // bytes of stack below the thread's top ever written
+};
+
+// Paints the stack below this frame down to the 512 KiB line, runs the
+// commands, and finds the lowest byte they changed. Wine reserves at least
+// 1 MiB for any thread, so the line is checked here rather than left to a fault.
+DWORD WINAPI RunDeepCommands(void* parameter) {
+  auto* run = static_cast<DeepRun*>(parameter);
+  const NT_TIB* tib;
+  __asm__("movl %%fs:0x18, %0" : "=r"(tib));  // the thread's own information block
+  auto* top = static_cast<unsigned char*>(tib->StackBase);
+  volatile unsigned char* line = top - kThreadStack + 8192;  // above Windows' guard page
+  volatile unsigned char marker = 0;
+  auto* below_here =
+      reinterpret_cast<volatile unsigned char*>(reinterpret_cast<std::uintptr_t>(&marker) - 4096);
+  // Downwards, so that each guard page is met in turn.
+  for (volatile unsigned char* byte = below_here; byte >= line; --byte) *byte = kPaint;
+
+  const auto parse_command = reinterpret_cast<ParseCommandFn>(
+      reinterpret_cast<void*>(GetProcAddress(Library(), "ParseCommand")));
+  static char result[kResultBufferSize];
+  for (const std::string& expression : run->expressions) {
+    result[0] = '\0';
+    parse_command("/xcalc", expression.c_str(), nullptr, result);
+    run->results.emplace_back(result);
+  }
+  volatile unsigned char* lowest = line;
+  while (lowest < below_here && *lowest == kPaint) ++lowest;
+  run->deepest = static_cast<std::size_t>(top - lowest);
+  return 0;
+}
+
+TEST(Stack, DeepestExpressionsFitHalfTheDefaultStack) {
+  ASSERT_NE(Library(), nullptr);
+  DeepRun run;
+  std::string chain;
+  while (chain.size() + 3 <= 2047) chain += "q=";
+  chain += "5";
+  std::string minus_paren;
+  for (int i = 0; i < 1023; ++i) minus_paren += "(-";
+  run.expressions = {std::string(2046, '(') + "1", std::string(2046, '-') + "1", chain,
+                     minus_paren + "1"};
+  std::string sum = "1";
+  while (sum.size() < 2047) sum += "+1";
+  run.expressions.push_back(sum);
+
+  HANDLE thread = CreateThread(nullptr, kThreadStack, RunDeepCommands, &run,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  ASSERT_NE(thread, nullptr);
+  ASSERT_EQ(WaitForSingleObject(thread, 60000), WAIT_OBJECT_0);
+  DWORD exit_code = 1;
+  GetExitCodeThread(thread, &exit_code);
+  CloseHandle(thread);
+  ASSERT_EQ(exit_code, 0u);
+
+  const char* values[] = {"1.00", "1.00", "5.00", "-1.00", "1024.00"};
+  ASSERT_EQ(run.results.size(), std::size(values));
+  for (std::size_t i = 0; i < run.results.size(); ++i) {
+    EXPECT_EQ(run.results[i], run.expressions[i] + "=\n" + values[i])
+        << run.expressions[i].substr(0, 16) << "...";
+  }
+  EXPECT_LT(run.deepest, kThreadStack - 8192);
+  RecordProperty("deepest_stack_bytes", static_cast<int>(run.deepest));
+  std::printf("deepest stack of the thread: %zu bytes\n", run.deepest);
+}
+
+}  // namespace
