@@ -1,6 +1,6 @@
 // Runs one kind of command a given number of times, after one warm-up run, so
 // that callgrind's totals for 1 and 2 repetitions differ by exactly one
-// command. See README.md for the script that does the subtraction.
+// command. bench/count_instructions.sh does the subtraction.
 //
 // Usage: count_driver ENGINE CASE REPETITIONS
 //   ENGINE: calc      "/xcalc" through ParseCommand

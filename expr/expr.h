@@ -46,6 +46,10 @@ extern VariableEntry* VariableTable;
 // std::bad_alloc and leaves the table unchanged when memory runs out.
 VariableEntry* FindOrAddVariable(const char* name);
 
+// Frees every entry and empties the table. Runs by itself when the library
+// unloads, so a host that loads and unloads the plug-in loses no memory.
+void ClearVariables();
+
 // ---------------------------------------------------------------------------
 // Expression tree
 // ---------------------------------------------------------------------------

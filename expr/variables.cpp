@@ -20,3 +20,20 @@ VariableEntry* FindOrAddVariable(const char* name) {
   VariableTable = entry.release();
   return VariableTable;
 }
+
+void ClearVariables() {
+  while (VariableTable != nullptr) {
+    VariableEntry* entry = VariableTable;
+    VariableTable = entry->next;
+    delete[] entry->name;
+    delete entry;
+  }
+}
+
+namespace {
+
+struct ReleaseAtUnload {
+  ~ReleaseAtUnload() { ClearVariables(); }
+} release_at_unload;
+
+}  // namespace

@@ -73,7 +73,7 @@ bool IsValueText(const char* text, int decimals) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  ClearVariableTable();
+  ClearVariables();
   std::memcpy(PrecisionText, "2", 2);
   int decimals = 2;
 
@@ -160,6 +160,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(std::memcmp(before.data() + written, buffer.get() + written,
                            kResultBufferSize - written) == 0);
   }
-  ClearVariableTable();
+  ClearVariables();
   return 0;
 }

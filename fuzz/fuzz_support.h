@@ -7,15 +7,6 @@
 
 #include "expr/expr.h"
 
-// Frees every variable and empties the table.
-inline void ClearVariableTable() {
-  while (VariableTable != nullptr) {
-    VariableEntry* entry = VariableTable;
-    VariableTable = entry->next;
-    delete[] entry->name;
-    delete entry;
-  }
-}
 
 // Stops the run the way a sanitizer finding does, so libFuzzer keeps the input.
 #define FUZZ_CHECK(condition)                                                   \
