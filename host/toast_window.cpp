@@ -62,12 +62,7 @@ LRESULT CALLBACK ToastProcedure(HWND window, UINT message, WPARAM wparam, LPARAM
     ShowToast(wparam, lparam);
     return 1;
   }
-#if defined(_WIN32)
   return DefWindowProcA(window, message, wparam, lparam);
-#else
-  (void)window;
-  return 0;
-#endif
 }
 
 }  // namespace

@@ -51,6 +51,8 @@ WINDOW_LAYER_API UINT RegisterWindowMessageA(const char* name);
 // HWND_BROADCAST, synchronously in this thread. Returns the (last) procedure's
 // result, or 0 when no window received the message.
 WINDOW_LAYER_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// The default for messages a window procedure does not handle: returns 0.
+WINDOW_LAYER_API LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // Returns the window a host marked active, or null.
 WINDOW_LAYER_API HWND GetActiveWindow();
 // Passes the box to the installed handler (by default: caption and text on

@@ -90,6 +90,8 @@ WINDOW_LAYER_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, 
   return result;
 }
 
+WINDOW_LAYER_API LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) { return 0; }
+
 WINDOW_LAYER_API HWND GetActiveWindow() {
   WindowState& state = State();
   std::lock_guard<std::mutex> guard(state.lock);

@@ -289,6 +289,15 @@ TEST(Evaluation, DoubleArithmeticWithoutExtendedPrecision) {
       {"1/3*3", 1.0 / 3 * 3},
       {"100000000000000000000*100000000000000000000", 1e40},
   });
+  // x87 arithmetic would keep the overflowing product in its wider exponent
+  // range and bring it back: every step must be rounded to a double.
+  FindOrAddVariable("huge")->value = 1e308;
+  FindOrAddVariable("tiny")->value = 1e-308;
+  double value = 0;
+  ASSERT_TRUE(Calculate("huge*10/10", value));
+  EXPECT_EQ(value, std::numeric_limits<double>::infinity());
+  ASSERT_TRUE(Calculate("tiny/1000000000000000000*1000000000000000000", value));
+  EXPECT_EQ(value, 0.0);  // the quotient, 1e-326, is below the smallest double
 }
 
 TEST(Evaluation, LeftOperandFirst) {

@@ -33,12 +33,7 @@ LRESULT CALLBACK ToastListener::Procedure(HWND window, UINT message, WPARAM wpar
                                           LPARAM lparam) {
   ToastListener* listener = current_listener;
   if (listener == nullptr || message != listener->message_number_) {
-#if defined(_WIN32)
     return DefWindowProcA(window, message, wparam, lparam);
-#else
-    (void)window;
-    return 0;
-#endif
   }
   ReceivedToast toast;
   toast.wide = wparam;
