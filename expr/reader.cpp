@@ -118,10 +118,12 @@ double ConvertNumberText(const char* text) {
   int digit_count = 0;
   int decimals = 0;
   bool seen_point = false;
+  bool seen_digit = false;
   const char* c = text;
   for (;; ++c) {
     if (*c >= '0' && *c <= '9') {
       if (digit_count == 15) break;
+      seen_digit = true;
       digits = digits * 10 + static_cast<std::uint64_t>(*c - '0');
       digit_count += digits != 0 ? 1 : 0;  // leading zeros are not significant
       decimals += seen_point ? 1 : 0;
@@ -132,9 +134,8 @@ double ConvertNumberText(const char* text) {
     }
   }
   const bool ended = *c < '0' || *c > '9';
-  const bool has_digit = c != text && !(c == text + 1 && seen_point);
   if (ended && decimals <= 22) {
-    return has_digit ? static_cast<double>(digits) / kPowersOfTen[decimals] : 0.0;
+    return seen_digit ? static_cast<double>(digits) / kPowersOfTen[decimals] : 0.0;
   }
 
   double value = 0.0;
