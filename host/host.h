@@ -40,6 +40,10 @@ std::string DefaultPluginPath();
 // parameter text (empty when there is no space).
 void SplitCommandLine(const std::string& line, std::string& word, std::string& parameter);
 
+// Asks the plug-in for its name and commands, as a chat host does after
+// loading it, and describes them in a few lines; empty if it publishes none.
+std::string DescribePlugin(const PluginLibrary& plugin);
+
 // Runs one input line through the plug-in and returns what the host shows:
 // the result text for a handled command, a note for an unhandled one.
 std::string RunCommandLine(const PluginLibrary& plugin, const std::string& line);

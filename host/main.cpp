@@ -4,7 +4,8 @@
 //
 // Runs each COMMAND ("/xcalc 1+2") given as an argument; without any, reads
 // commands from standard input, one a line, until its end. --locale switches
-// the host process to another C locale first, as some chat hosts do.
+// the host process to another C locale first, as some chat hosts do. At a
+// terminal it first lists the plug-in's commands; "!about" shows its about box.
 #include <clocale>
 #include <cstdio>
 #include <iostream>
@@ -26,6 +27,10 @@ namespace {
 void RunLine(const PluginLibrary& plugin, std::string line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
   if (line.empty()) return;
+  if (line == "!about" && plugin.configure != nullptr) {
+    plugin.configure();
+    return;
+  }
   const std::string shown = RunCommandLine(plugin, line);
   if (!shown.empty()) std::printf("%s\n", shown.c_str());
   std::fflush(stdout);
@@ -65,6 +70,10 @@ int main(int argc, char** argv) {
     for (const std::string& command : commands) RunLine(plugin, command);
   } else {
     const bool interactive = isatty(STDIN_FILENO) != 0;
+    if (interactive) {
+      std::printf("%s(!about: the plug-in's about box; end of input quits)\n",
+                  DescribePlugin(plugin).c_str());
+    }
     std::string line;
     for (;;) {
       if (interactive) {

@@ -1,4 +1,6 @@
 // Turning typed lines into plug-in calls, as the chat host does.
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "host/host.h"
@@ -7,6 +9,34 @@ void SplitCommandLine(const std::string& line, std::string& word, std::string& p
   const std::size_t space = line.find(' ');
   word = line.substr(0, space);
   parameter = space == std::string::npos ? std::string() : line.substr(space + 1);
+}
+
+std::string DescribePlugin(const PluginLibrary& plugin) {
+  if (plugin.publish_info == nullptr) return "";
+  // The host's records: texts at fixed strides from fixed offsets.
+  constexpr std::size_t kRecordSize = 16384;
+  constexpr std::size_t kDescriptions = 4, kWords = 6404, kParameters = 12804;
+  constexpr std::size_t kTextStride = 128, kParameterStride = 256;
+  std::vector<char> name(256, '\0');
+  std::vector<char> record(kRecordSize, '\0');
+  std::int32_t flags = 0;
+  if (plugin.publish_info(name.data(), record.data(), &flags) == 0) return "";
+  name.back() = '\0';
+  std::int32_t count = 0;
+  std::memcpy(&count, record.data(), sizeof count);
+  std::string description = std::string(name.data()) + "\n";
+  for (std::int32_t i = 0; i < count; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    const std::size_t parameter_at = kParameters + at * kParameterStride;
+    if (parameter_at + kParameterStride > kRecordSize) break;
+    record[kDescriptions + at * kTextStride + kTextStride - 1] = '\0';
+    record[kWords + at * kTextStride + kTextStride - 1] = '\0';
+    record[parameter_at + kParameterStride - 1] = '\0';
+    description += "  /" + std::string(&record[kWords + at * kTextStride]) + " " +
+                   std::string(&record[parameter_at]) + ": " +
+                   std::string(&record[kDescriptions + at * kTextStride]) + "\n";
+  }
+  return description;
 }
 
 std::string RunCommandLine(const PluginLibrary& plugin, const std::string& line) {

@@ -1,12 +1,12 @@
 // The console host: how it splits lines, and whole sessions run through it.
+#include "host/host.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include "host/host.h"
 
 #if defined(_WIN32)
 #define popen _popen
@@ -21,12 +21,9 @@ TEST(SplitCommandLine, AtTheFirstSpace) {
     const char* word;
     const char* parameter;
   } cases[] = {
-      {"/xcalc 1+2", "/xcalc", "1+2"},
-      {"/xcalc  1 + 2 ", "/xcalc", " 1 + 2 "},
-      {"/xprecis", "/xprecis", ""},
-      {"/xprecis ", "/xprecis", ""},
-      {"/xcalc\t1", "/xcalc\t1", ""},
-      {"", "", ""},
+      {"/xcalc 1+2", "/xcalc", "1+2"}, {"/xcalc  1 + 2 ", "/xcalc", " 1 + 2 "},
+      {"/xprecis", "/xprecis", ""},    {"/xprecis ", "/xprecis", ""},
+      {"/xcalc\t1", "/xcalc\t1", ""},  {"", "", ""},
   };
   for (const auto& c : cases) {
     std::string word = "stale";
@@ -35,6 +32,15 @@ TEST(SplitCommandLine, AtTheFirstSpace) {
     EXPECT_EQ(word, c.word) << c.line;
     EXPECT_EQ(parameter, c.parameter) << c.line;
   }
+}
+
+TEST(DescribePlugin, ListsWhatThePluginPublishes) {
+  const PluginLibrary plugin(DefaultPluginPath());
+  ASSERT_TRUE(plugin.loaded()) << plugin.error();
+  EXPECT_EQ(DescribePlugin(plugin),
+            "Calculator Plugin\n"
+            "  /xcalc expression: Performs algebrical expression\n"
+            "  /xprecis precision: Set floating point precision\n");
 }
 
 std::string ReadFile(const std::string& path) {
