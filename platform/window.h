@@ -61,7 +61,8 @@ WINDOW_LAYER_API int MessageBoxA(HWND owner, const char* text, const char* capti
 
 // --- For hosts and tests ---
 
-// Creates a top-level window served by `procedure`; null for a null procedure.
+// Creates a top-level window served by `procedure`; null for a null procedure
+// or when memory runs out.
 WINDOW_LAYER_API HWND CreateTopLevelWindow(WNDPROC procedure);
 // Removes the window; unknown handles are ignored. Clears it as active window.
 WINDOW_LAYER_API void DestroyTopLevelWindow(HWND window);

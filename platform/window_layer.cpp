@@ -113,8 +113,12 @@ WINDOW_LAYER_API HWND CreateTopLevelWindow(WNDPROC procedure) {
   WindowState& state = State();
   std::lock_guard<std::mutex> guard(state.lock);
   auto* handle = reinterpret_cast<HWND>(state.next_handle);
+  try {
+    state.windows.push_back({handle, procedure});
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
   state.next_handle += 0x10;
-  state.windows.push_back({handle, procedure});
   return handle;
 }
 
