@@ -102,8 +102,27 @@ NodePtr MakeBinary(TokenKind op, NodePtr left, NodePtr right) {
   }
 }
 
-NodePtr ParseExpressionRest(NodePtr tree);
-NodePtr ParseTermRest(NodePtr tree);
+// The tail of an expression whose first term is `tree`: { ("+" | "-") term }
+NodePtr ParseExpressionRest(NodePtr tree) {
+  while (Reader.CurrentToken == TokenKind::Plus || Reader.CurrentToken == TokenKind::Minus) {
+    const TokenKind op = Reader.CurrentToken;
+    Advance();
+    NodePtr right = ParseTerm();
+    tree = MakeBinary(op, std::move(tree), std::move(right));
+  }
+  return tree;
+}
+
+// The tail of a term whose first primary is `tree`: { ("*" | "/") primary }
+NodePtr ParseTermRest(NodePtr tree) {
+  while (Reader.CurrentToken == TokenKind::Star || Reader.CurrentToken == TokenKind::Slash) {
+    const TokenKind op = Reader.CurrentToken;
+    Advance();
+    NodePtr right = ParsePrimary();
+    tree = MakeBinary(op, std::move(tree), std::move(right));
+  }
+  return tree;
+}
 
 }  // namespace
 
@@ -176,32 +195,6 @@ TokenKind NextToken() {
       return TokenKind::Other;
   }
 }
-
-namespace {
-
-// The tail of an expression whose first term is `tree`: { ("+" | "-") term }
-NodePtr ParseExpressionRest(NodePtr tree) {
-  while (Reader.CurrentToken == TokenKind::Plus || Reader.CurrentToken == TokenKind::Minus) {
-    const TokenKind op = Reader.CurrentToken;
-    Advance();
-    NodePtr right = ParseTerm();
-    tree = MakeBinary(op, std::move(tree), std::move(right));
-  }
-  return tree;
-}
-
-// The tail of a term whose first primary is `tree`: { ("*" | "/") primary }
-NodePtr ParseTermRest(NodePtr tree) {
-  while (Reader.CurrentToken == TokenKind::Star || Reader.CurrentToken == TokenKind::Slash) {
-    const TokenKind op = Reader.CurrentToken;
-    Advance();
-    NodePtr right = ParsePrimary();
-    tree = MakeBinary(op, std::move(tree), std::move(right));
-  }
-  return tree;
-}
-
-}  // namespace
 
 // expression := term { ("+" | "-") term }
 NodePtr ParseExpression() {
