@@ -26,12 +26,17 @@ long live_allocations = 0;    // blocks from operator new not yet deleted
 long fail_at_call = 0;        // the call to fail, counted from the reset; 0: none
 bool failure_injected = false;
 
-void* Allocate(std::size_t size) {
+// Counts one operator new call and throws if it is the chosen one.
+void CountCallOrFail() {
   ++allocation_calls;
   if (fail_at_call != 0 && allocation_calls == fail_at_call) {
     failure_injected = true;
     throw std::bad_alloc();
   }
+}
+
+void* Allocate(std::size_t size) {
+  CountCallOrFail();
   void* block = std::malloc(size == 0 ? 1 : size);
   if (block == nullptr) throw std::bad_alloc();
   ++live_allocations;
@@ -45,11 +50,7 @@ void Release(void* block) noexcept {
 }
 
 void* AllocateAligned(std::size_t size, std::align_val_t alignment) {
-  ++allocation_calls;
-  if (fail_at_call != 0 && allocation_calls == fail_at_call) {
-    failure_injected = true;
-    throw std::bad_alloc();
-  }
+  CountCallOrFail();
   const auto align = static_cast<std::size_t>(alignment);
   size = (size + align - 1) / align * align;
 #if defined(_WIN32)
