@@ -16,7 +16,7 @@
 
 namespace {
 
-std::vector<char> result(kResultBufferSize);
+std::vector<char> result(CALC_RESULT_BUFFER_SIZE);
 
 void Calculate(benchmark::State& state, const std::string& text) {
   ParseCommand("/xcalc", "x=1.5", nullptr, result.data());

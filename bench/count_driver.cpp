@@ -24,7 +24,7 @@
 
 namespace {
 
-std::vector<char> result(kResultBufferSize);
+std::vector<char> result(CALC_RESULT_BUFFER_SIZE);
 
 void Format(double value, char* out) {
   const auto converted = std::to_chars(out, out + 328, value, std::chars_format::fixed, 2);

@@ -55,7 +55,7 @@ std::size_t UsedBytes() {
 }
 
 NOINLINE std::size_t MeasureCommand(const std::string& expression, std::string* output) {
-  static std::vector<char> result(kResultBufferSize);
+  static std::vector<char> result(CALC_RESULT_BUFFER_SIZE);
   PaintStack();
   ParseCommand("/xcalc", expression.c_str(), nullptr, result.data());
   const std::size_t used = UsedBytes();

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "calcplugin.h"
+
 // ---------------------------------------------------------------------------
 // Reading whole expressions
 // ---------------------------------------------------------------------------
@@ -13,7 +15,7 @@
 class ExprNode;
 
 // Longest text the reader accepts, without its terminator.
-constexpr std::size_t kMaxExpressionLength = 2047;
+constexpr std::size_t kMaxExpressionLength = CALC_MAX_EXPRESSION_LENGTH;
 // Longest name or number the reader accepts.
 constexpr std::size_t kMaxTokenLength = 87;
 

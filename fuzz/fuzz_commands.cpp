@@ -1,5 +1,5 @@
 // libFuzzer target: sequences of commands through ParseCommand, each with a
-// heap result buffer of exactly kResultBufferSize bytes so that AddressSanitizer
+// heap result buffer of exactly CALC_RESULT_BUFFER_SIZE bytes so that AddressSanitizer
 // stops any write past it.
 //
 // An input is a list of records: a control byte, then text up to the next zero
@@ -117,25 +117,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unique_ptr<char[]> command_copy(new char[command.size() + 1]);
     std::memcpy(command_copy.get(), command.c_str(), command.size() + 1);
 
-    std::unique_ptr<char[]> buffer(new char[kResultBufferSize]);
-    std::memset(buffer.get(), kCanary, kResultBufferSize);
+    std::unique_ptr<char[]> buffer(new char[CALC_RESULT_BUFFER_SIZE]);
+    std::memset(buffer.get(), kCanary, CALC_RESULT_BUFFER_SIZE);
     const char* parameter_pointer = parameter.get();
     char* result = buffer.get();
     if (mode == 1) {
       if (parameter_length == 0) {
         parameter_pointer = nullptr;
-      } else if (parameter_length < kResultBufferSize) {
+      } else if (parameter_length < CALC_RESULT_BUFFER_SIZE) {
         std::memcpy(result, parameter.get(), parameter_length + 1);
         parameter_pointer = result;
       }
     }
     if (mode == 2) result = nullptr;
-    const std::vector<char> before(buffer.get(), buffer.get() + kResultBufferSize);
+    const std::vector<char> before(buffer.get(), buffer.get() + CALC_RESULT_BUFFER_SIZE);
 
     const std::int32_t returned = ParseCommand(command_copy.get(), parameter_pointer, nullptr, result);
 
     FUZZ_CHECK(returned == ((calc || precision) ? 1 : 0));
-    const bool untouched = std::memcmp(before.data(), buffer.get(), kResultBufferSize) == 0;
+    const bool untouched = std::memcmp(before.data(), buffer.get(), CALC_RESULT_BUFFER_SIZE) == 0;
     const char* effective = parameter_pointer == nullptr ? "" : parameter.get();
     if (precision) decimals = NextDecimals(decimals, effective);
     if (result == nullptr || (!calc && !precision)) {
@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (precision) {
       FUZZ_CHECK(buffer[0] == '\0');
-      FUZZ_CHECK(std::memcmp(before.data() + 1, buffer.get() + 1, kResultBufferSize - 1) == 0);
+      FUZZ_CHECK(std::memcmp(before.data() + 1, buffer.get() + 1, CALC_RESULT_BUFFER_SIZE - 1) == 0);
       continue;
     }
     // "/xcalc": nothing written, or "PARAMETER=\nVALUE" with the canary after it.
@@ -153,12 +153,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(std::memcmp(buffer.get(), effective, parameter_length) == 0);
     FUZZ_CHECK(buffer[parameter_length] == '=' && buffer[parameter_length + 1] == '\n');
     const void* end = std::memchr(buffer.get() + parameter_length + 2, '\0',
-                                  kResultBufferSize - parameter_length - 2);
+                                  CALC_RESULT_BUFFER_SIZE - parameter_length - 2);
     FUZZ_CHECK(end != nullptr);
     FUZZ_CHECK(IsValueText(buffer.get() + parameter_length + 2, decimals));
     const std::size_t written = static_cast<std::size_t>(static_cast<const char*>(end) - buffer.get()) + 1;
     FUZZ_CHECK(std::memcmp(before.data() + written, buffer.get() + written,
-                           kResultBufferSize - written) == 0);
+                           CALC_RESULT_BUFFER_SIZE - written) == 0);
   }
   ClearVariables();
   return 0;

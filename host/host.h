@@ -3,8 +3,7 @@
 
 #include <string>
 
-#include "plugin/host_contract.h"
-#include "toast/toast.h"
+#include "calcplugin.h"
 
 // A loaded plug-in library and its entry points; a missing one is null.
 class PluginLibrary {
@@ -18,15 +17,15 @@ class PluginLibrary {
   bool loaded() const { return handle_ != nullptr; }
   const std::string& error() const { return error_; }
 
-  InitializeFn initialize = nullptr;
-  UninitializeFn uninitialize = nullptr;
-  ConfigureFn configure = nullptr;
-  PublishInfoFn publish_info = nullptr;
-  ParseCommandFn parse_command = nullptr;
-  ParseTagFn parse_tag = nullptr;
-  ReceiveNotifyFn receive_notify = nullptr;
-  DisplayToastFn display_toast = nullptr;
-  DisplayToastWFn display_toast_w = nullptr;
+  CalcInitializeFn initialize = nullptr;
+  CalcUninitializeFn uninitialize = nullptr;
+  CalcConfigureFn configure = nullptr;
+  CalcPublishInfoFn publish_info = nullptr;
+  CalcParseCommandFn parse_command = nullptr;
+  CalcParseTagFn parse_tag = nullptr;
+  CalcReceiveNotifyFn receive_notify = nullptr;
+  CalcDisplayToastFn display_toast = nullptr;
+  CalcDisplayToastWFn display_toast_w = nullptr;
 
  private:
   void* handle_ = nullptr;

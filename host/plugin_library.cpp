@@ -14,9 +14,6 @@ namespace {
 
 #if defined(_WIN32)
 constexpr const char* kPluginFileName = "calcplugin.dll";
-// The decorated names of the two toast functions are part of the contract.
-constexpr const char* kDisplayToastName = "_DisplayToast@16";
-constexpr const char* kDisplayToastWName = "_DisplayToastW@16";
 
 void* OpenLibrary(const std::string& path, std::string& error) {
   HMODULE module = LoadLibraryA(path.c_str());
@@ -29,8 +26,6 @@ void* FindSymbol(void* handle, const char* name) {
 void CloseLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
 #else
 constexpr const char* kPluginFileName = "libcalcplugin.so";
-constexpr const char* kDisplayToastName = "DisplayToast";
-constexpr const char* kDisplayToastWName = "DisplayToastW";
 
 void* OpenLibrary(const std::string& path, std::string& error) {
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -50,15 +45,15 @@ void Resolve(void* handle, const char* name, Function& function) {
 
 PluginLibrary::PluginLibrary(const std::string& path) : handle_(OpenLibrary(path, error_)) {
   if (handle_ == nullptr) return;
-  Resolve(handle_, "Initialize", initialize);
-  Resolve(handle_, "Uninitialize", uninitialize);
-  Resolve(handle_, "Configure", configure);
-  Resolve(handle_, "PublishInfo", publish_info);
-  Resolve(handle_, "ParseCommand", parse_command);
-  Resolve(handle_, "ParseTag", parse_tag);
-  Resolve(handle_, "ReceiveNotify", receive_notify);
-  Resolve(handle_, kDisplayToastName, display_toast);
-  Resolve(handle_, kDisplayToastWName, display_toast_w);
+  Resolve(handle_, CALC_NAME_INITIALIZE, initialize);
+  Resolve(handle_, CALC_NAME_UNINITIALIZE, uninitialize);
+  Resolve(handle_, CALC_NAME_CONFIGURE, configure);
+  Resolve(handle_, CALC_NAME_PUBLISH_INFO, publish_info);
+  Resolve(handle_, CALC_NAME_PARSE_COMMAND, parse_command);
+  Resolve(handle_, CALC_NAME_PARSE_TAG, parse_tag);
+  Resolve(handle_, CALC_NAME_RECEIVE_NOTIFY, receive_notify);
+  Resolve(handle_, CALC_NAME_DISPLAY_TOAST, display_toast);
+  Resolve(handle_, CALC_NAME_DISPLAY_TOAST_W, display_toast_w);
   if (parse_command == nullptr) error_ = "the library has no ParseCommand entry point";
 }
 

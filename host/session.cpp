@@ -13,28 +13,29 @@ void SplitCommandLine(const std::string& line, std::string& word, std::string& p
 
 std::string DescribePlugin(const PluginLibrary& plugin) {
   if (plugin.publish_info == nullptr) return "";
-  // The host's records: texts at fixed strides from fixed offsets.
+  // The host's own record size; the plug-in writes only at the header's offsets.
   constexpr std::size_t kRecordSize = 16384;
-  constexpr std::size_t kDescriptions = 4, kWords = 6404, kParameters = 12804;
-  constexpr std::size_t kTextStride = 128, kParameterStride = 256;
   std::vector<char> name(256, '\0');
   std::vector<char> record(kRecordSize, '\0');
   std::int32_t flags = 0;
   if (plugin.publish_info(name.data(), record.data(), &flags) == 0) return "";
   name.back() = '\0';
   std::int32_t count = 0;
-  std::memcpy(&count, record.data(), sizeof count);
+  std::memcpy(&count, record.data() + CALC_INFO_COUNT_OFFSET, sizeof count);
   std::string description = std::string(name.data()) + "\n";
   for (std::int32_t i = 0; i < count; ++i) {
     const auto at = static_cast<std::size_t>(i);
-    const std::size_t parameter_at = kParameters + at * kParameterStride;
-    if (parameter_at + kParameterStride > kRecordSize) break;
-    record[kDescriptions + at * kTextStride + kTextStride - 1] = '\0';
-    record[kWords + at * kTextStride + kTextStride - 1] = '\0';
-    record[parameter_at + kParameterStride - 1] = '\0';
-    description += "  /" + std::string(&record[kWords + at * kTextStride]) + " " +
+    const std::size_t description_at = CALC_INFO_DESCRIPTION_AT(at);
+    const std::size_t word_at = CALC_INFO_WORD_AT(at);
+    const std::size_t parameter_at = CALC_INFO_PARAMETER_AT(at);
+    if (parameter_at + CALC_INFO_PARAMETER_STRIDE > kRecordSize) break;
+    // A text that fills its whole slot is cut at the slot's end.
+    record[description_at + CALC_INFO_DESCRIPTION_STRIDE - 1] = '\0';
+    record[word_at + CALC_INFO_WORD_STRIDE - 1] = '\0';
+    record[parameter_at + CALC_INFO_PARAMETER_STRIDE - 1] = '\0';
+    description += "  /" + std::string(&record[word_at]) + " " +
                    std::string(&record[parameter_at]) + ": " +
-                   std::string(&record[kDescriptions + at * kTextStride]) + "\n";
+                   std::string(&record[description_at]) + "\n";
   }
   return description;
 }
@@ -44,7 +45,7 @@ std::string RunCommandLine(const PluginLibrary& plugin, const std::string& line)
   std::string parameter;
   SplitCommandLine(line, word, parameter);
   // The host owns the result buffer and hands it over empty.
-  std::vector<char> result(kResultBufferSize, '\0');
+  std::vector<char> result(CALC_RESULT_BUFFER_SIZE, '\0');
   if (plugin.parse_command(word.c_str(), parameter.c_str(), nullptr, result.data()) == 0) {
     return "(" + word + ": not a command of this plug-in)";
   }

@@ -40,16 +40,17 @@ std::string Utf8FromUtf16(const char16_t* text) {
   return out;
 }
 
-// Reads the request while the plug-in's send is still in progress.
-void ShowToast(WPARAM wide, LPARAM record) {
+// Reads the request, whose address is `record`, while the plug-in's send is
+// still in progress; `width` says which of the two records it is.
+void ShowToast(WPARAM record, LPARAM width) {
   std::string caption;
   std::string message;
-  if (wide == 0) {
-    const auto* request = reinterpret_cast<const ToastRequest*>(record);
+  if (width == CALC_TOAST_NARROW) {
+    const auto* request = reinterpret_cast<const CalcToastRequest*>(record);
     if (request->caption != nullptr) caption = request->caption;
     if (request->message != nullptr) message = request->message;
   } else {
-    const auto* request = reinterpret_cast<const ToastRequestW*>(record);
+    const auto* request = reinterpret_cast<const CalcToastRequestW*>(record);
     if (request->caption != nullptr) caption = request->caption;
     if (request->message != nullptr) message = Utf8FromUtf16(request->message);
   }
@@ -58,7 +59,9 @@ void ShowToast(WPARAM wide, LPARAM record) {
 }
 
 LRESULT CALLBACK ToastProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == toast_message && toast_message != 0) {
+  // A request without a record, or of a width this host does not know, is not shown.
+  if (message == toast_message && toast_message != 0 && wparam != 0 &&
+      (lparam == CALC_TOAST_NARROW || lparam == CALC_TOAST_WIDE)) {
     ShowToast(wparam, lparam);
     return 1;
   }
@@ -69,7 +72,7 @@ LRESULT CALLBACK ToastProcedure(HWND window, UINT message, WPARAM wparam, LPARAM
 
 ToastWindow::ToastWindow() {
   if (toast_window != nullptr) return;
-  toast_message = RegisterWindowMessageA(TOAST_MESSAGE_NAME);
+  toast_message = RegisterWindowMessageA(CALC_TOAST_MESSAGE_NAME);
   toast_window = CreateTopLevelWindow(ToastProcedure);
   created_ = toast_window != nullptr;
 }

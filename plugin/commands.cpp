@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 
+#include "calcplugin.h"
 #include "expr/expr.h"
 #include "plugin/plugin.h"
 #include "toast/toast.h"
@@ -14,8 +15,7 @@ char PrecisionText[4] = "2";
 
 namespace {
 
-// Longest value text: -1.8e308 has 309 integer digits, plus sign, point and 16 decimals.
-constexpr std::size_t kMaxValueLength = 327;
+constexpr std::size_t kMaxValueLength = CALC_MAX_VALUE_LENGTH;
 constexpr int kMaxDecimals = 16;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -66,9 +66,8 @@ void RunCalc(const char* parameter, char* result) {
   if (result == nullptr) return;
   // The host may pass one buffer as both parameter and result.
   std::memmove(result, parameter, length);
-  result[length] = '=';
-  result[length + 1] = '\n';
-  FormatValue(value, Decimals(), result + length + 2);
+  std::memcpy(result + length, "=\n", CALC_RESULT_SEPARATOR_LENGTH);
+  FormatValue(value, Decimals(), result + length + CALC_RESULT_SEPARATOR_LENGTH);
 }
 
 void RunPrecision(const char* parameter, char* result) {

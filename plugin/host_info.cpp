@@ -1,6 +1,7 @@
 // What the plug-in tells its host about itself: name, commands, about box.
 #include <cstring>
 
+#include "calcplugin.h"
 #include "platform/window.h"
 #include "plugin/plugin.h"
 
@@ -12,18 +13,18 @@ struct RecordText {
   const char* text;
 };
 
-// Two commands: descriptions 128 bytes apart from offset 4, command words 128
-// apart from 6404, parameter names 256 apart from 12804.
 constexpr RecordText kCommandTexts[] = {
-    {4, "Performs algebrical expression"},
-    {132, "Set floating point precision"},
-    {6404, "xcalc"},
-    {6532, "xprecis"},
-    {12804, "expression"},
-    {13060, "precision"},
+    {CALC_INFO_DESCRIPTION_AT(0), "Performs algebrical expression"},
+    {CALC_INFO_DESCRIPTION_AT(1), "Set floating point precision"},
+    {CALC_INFO_WORD_AT(0), "xcalc"},
+    {CALC_INFO_WORD_AT(1), "xprecis"},
+    {CALC_INFO_PARAMETER_AT(0), "expression"},
+    {CALC_INFO_PARAMETER_AT(1), "precision"},
 };
 
 constexpr std::int32_t kCommandCount = 2;
+
+constexpr char kPluginName[] = "Calculator Plugin";
 
 constexpr char kAboutCaption[] = "About Calculator Plugin...";
 constexpr char kAboutText[] =
@@ -36,10 +37,11 @@ constexpr char kAboutText[] =
 }  // namespace
 
 void PublishPluginInfo(char* name, void* command_info, std::int32_t* flags) {
-  if (name != nullptr) std::memcpy(name, "Calculator Plugin", sizeof "Calculator Plugin");
+  static_assert(sizeof kPluginName == CALC_PLUGIN_NAME_SIZE, "plug-in name");
+  if (name != nullptr) std::memcpy(name, kPluginName, sizeof kPluginName);
   if (command_info != nullptr) {
     auto* record = static_cast<unsigned char*>(command_info);
-    std::memcpy(record, &kCommandCount, sizeof kCommandCount);
+    std::memcpy(record + CALC_INFO_COUNT_OFFSET, &kCommandCount, sizeof kCommandCount);
     for (const RecordText& entry : kCommandTexts) {
       std::memcpy(record + entry.offset, entry.text, std::strlen(entry.text) + 1);
     }

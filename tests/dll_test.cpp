@@ -102,7 +102,7 @@ LRESULT CALLBACK PlainWindow(HWND window, UINT message, WPARAM wparam, LPARAM lp
 
 TEST(EntryPoints, EachIsStdcallAndAnswers) {
   ASSERT_NE(Library(), nullptr);
-  char result[kResultBufferSize] = {};
+  char result[CALC_RESULT_BUFFER_SIZE] = {};
   std::vector<unsigned char> record(16384, 0);
   char name[64] = {};
   std::int32_t flags = 5;
@@ -191,9 +191,9 @@ DWORD WINAPI RunDeepCommands(void* parameter) {
   // Downwards, so that each guard page is met in turn.
   for (volatile unsigned char* byte = below_here; byte >= line; --byte) *byte = kPaint;
 
-  const auto parse_command = reinterpret_cast<ParseCommandFn>(
+  const auto parse_command = reinterpret_cast<CalcParseCommandFn>(
       reinterpret_cast<void*>(GetProcAddress(Library(), "ParseCommand")));
-  static char result[kResultBufferSize];
+  static char result[CALC_RESULT_BUFFER_SIZE];
   for (const std::string& expression : run->expressions) {
     result[0] = '\0';
     parse_command("/xcalc", expression.c_str(), nullptr, result);

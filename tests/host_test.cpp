@@ -79,8 +79,16 @@ TEST(Session, ScriptedSessionGivesTheKnownTranscript) {
 }
 
 TEST(Session, CommandsAsArguments) {
-  EXPECT_EQ(RunHost("\"/xcalc 6*7\" \"/xprecis 0\" \"/xcalc 6*7\""),
-            "6*7=\n42.00\n[Calculator Options...] Floatting point precision: 0\n6*7=\n42\n");
+  const struct {
+    const char* arguments;
+    const char* output;
+  } cases[] = {
+      {"\"/xcalc 6*7\" \"/xprecis 0\" \"/xcalc 6*7\"",
+       "6*7=\n42.00\n[Calculator Options...] Floatting point precision: 0\n6*7=\n42\n"},
+      // A freshly loaded library refuses "1a" and confirms its initial setting.
+      {"\"/xprecis 1a\"", "[Calculator Options...] Floatting point precision: 2\n"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RunHost(c.arguments), c.output) << c.arguments;
 }
 
 TEST(Session, MissingLibraryIsReported) {

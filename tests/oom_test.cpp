@@ -207,7 +207,7 @@ struct Outcome {
 };
 
 Outcome RunCounted(const char* command, const std::string& parameter, long fail_at) {
-  std::vector<char> result(kResultBufferSize, kCanary);
+  std::vector<char> result(CALC_RESULT_BUFFER_SIZE, kCanary);
   VariableEntry* head = VariableTable;
   const long live_before = live_allocations;
   allocation_calls = 0;
@@ -254,7 +254,7 @@ std::string Describe(const Command& command) {
 
 TEST(OutOfMemory, EveryAllocationFailingInTurnLeavesNoTrace) {
   // A first toast registers its message name for good; do it before counting.
-  ASSERT_EQ(ParseCommand("/xprecis", "2", nullptr, std::vector<char>(kResultBufferSize).data()), 1);
+  ASSERT_EQ(ParseCommand("/xprecis", "2", nullptr, std::vector<char>(CALC_RESULT_BUFFER_SIZE).data()), 1);
 
   long failures_checked = 0;
   for (const Command& command : kCommands) {
@@ -291,7 +291,7 @@ TEST(OutOfMemory, EveryAllocationFailingInTurnLeavesNoTrace) {
         // The setting is stored before the toast is sent; only the toast is lost.
         EXPECT_EQ(outcome.result, expected.result);
       } else {
-        EXPECT_EQ(outcome.result, std::vector<char>(kResultBufferSize, kCanary))
+        EXPECT_EQ(outcome.result, std::vector<char>(CALC_RESULT_BUFFER_SIZE, kCanary))
             << "result buffer written";
       }
 

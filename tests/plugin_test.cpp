@@ -24,14 +24,14 @@ struct Outcome {
 };
 
 // Runs a command with a sentinel-filled result buffer of exactly
-// kResultBufferSize bytes, followed by a guard area that must stay untouched.
+// CALC_RESULT_BUFFER_SIZE bytes, followed by a guard area that must stay untouched.
 Outcome RunCommandText(const char* command, const std::string& parameter) {
-  std::vector<char> buffer(kResultBufferSize + 64, kSentinel);
+  std::vector<char> buffer(CALC_RESULT_BUFFER_SIZE + 64, kSentinel);
   buffer[0] = '\0';
   Outcome outcome;
   outcome.handled = Plugin().parse_command(command, parameter.c_str(), nullptr, buffer.data());
-  const std::size_t length = strnlen(buffer.data(), kResultBufferSize);
-  EXPECT_LT(length, kResultBufferSize) << "unterminated result for " << parameter;
+  const std::size_t length = strnlen(buffer.data(), CALC_RESULT_BUFFER_SIZE);
+  EXPECT_LT(length, CALC_RESULT_BUFFER_SIZE) << "unterminated result for " << parameter;
   for (std::size_t i = length + 1; i < buffer.size(); ++i) {
     if (buffer[i] != kSentinel) {
       ADD_FAILURE() << "byte " << i << " written past the text for " << command << " "
@@ -114,6 +114,10 @@ TEST_F(PluginTest, CalcWritesTheParameterAsGivenAndTheValue) {
       {"(1+2", "(1+2=\n3.00"},
       {"1.5.9*2", "1.5.9*2=\n3.00"},
       {"-(2+3)*2", "-(2+3)*2=\n-10.00"},
+      {"-2+3", "-2+3=\n1.00"},
+      {"((1+2)*3)", "((1+2)*3)=\n9.00"},
+      {"(m=3)*m", "(m=3)*m=\n9.00"},  // the assignment on the left runs first
+      {"(d=2)/d", "(d=2)/d=\n1.00"},
       {"1/0", "1/0=\ninf"},
       {"-1/0", "-1/0=\n-inf"},
       {"-0", "-0=\n-0.00"},
@@ -148,6 +152,10 @@ TEST_F(PluginTest, VariablesPersistBetweenCommands) {
   EXPECT_EQ(Calc("pb"), "pb=\n4.00");
   EXPECT_EQ(Calc("(pc=2)*0+pc"), "(pc=2)*0+pc=\n2.00");
   EXPECT_EQ(Calc("PB"), "PB=\n0.00");
+  // Names that are prefixes of others stay apart.
+  EXPECT_EQ(Calc("a=1"), "a=1=\n1.00");
+  EXPECT_EQ(Calc("abc=2"), "abc=2=\n2.00");
+  EXPECT_EQ(Calc("a"), "a=\n1.00");
   // An incomplete command assigns nothing.
   EXPECT_EQ(Calc("(pb=100)+"), "");
   EXPECT_EQ(Calc("pb"), "pb=\n4.00");
@@ -183,7 +191,7 @@ TEST_F(PluginTest, LongestResultFillsTheBufferExactly) {
   ASSERT_LE(expression.size(), 2047u);
   expression.resize(2047, ' ');
   const std::string text = Calc(expression);
-  EXPECT_EQ(text.size(), kResultBufferSize - 1);
+  EXPECT_EQ(text.size(), CALC_RESULT_BUFFER_SIZE - 1);
   EXPECT_EQ(text.substr(2047, 4), "=\n-1");
   EXPECT_EQ(text.substr(text.size() - 17), ".0000000000000000");
 }
@@ -304,15 +312,15 @@ TEST_F(PluginTest, PrecisionCommand) {
     const ReceivedToast& toast = listener.received[0];
     EXPECT_EQ(toast.text, std::string("Floatting point precision: ") + c.shown) << c.parameter;
     EXPECT_EQ(toast.caption, "Calculator Options...");
-    EXPECT_EQ(PointerField(toast, 2) != 0 && toast.extra.empty(), true);
-    EXPECT_EQ(toast.wide, 0u);
-    EXPECT_EQ(Field32(toast, 3 * sizeof(void*)), 0u);  // flag: false
+    EXPECT_EQ(PointerAt(toast, kToastLayout.extra) != 0 && toast.extra.empty(), true);
+    EXPECT_EQ(toast.width, 0);
+    EXPECT_EQ(Field32(toast, kToastLayout.flag), 0u);  // flag: false
     EXPECT_EQ(Calc("22/7"), std::string("22/7=\n") + c.value) << "after /xprecis " << c.parameter;
   }
 }
 
 TEST_F(PluginTest, PrecisionEmptiesTheResult) {
-  std::vector<char> result(kResultBufferSize, 'x');
+  std::vector<char> result(CALC_RESULT_BUFFER_SIZE, 'x');
   result.back() = '\0';
   EXPECT_EQ(Plugin().parse_command("/xprecis", "3", nullptr, result.data()), 1);
   EXPECT_EQ(result[0], '\0');
@@ -333,7 +341,7 @@ TEST(HostEntryPoints, TrivialOnes) {
 }
 
 TEST(HostEntryPoints, UninitializeKeepsState) {
-  std::vector<char> result(kResultBufferSize, '\0');
+  std::vector<char> result(CALC_RESULT_BUFFER_SIZE, '\0');
   ASSERT_EQ(Plugin().parse_command("/xcalc", "kept=41", nullptr, result.data()), 1);
   Plugin().uninitialize();
   ASSERT_EQ(Plugin().parse_command("/xcalc", "kept+1", nullptr, result.data()), 1);

@@ -226,14 +226,14 @@ std::string Format(double value, int decimals) {
 }
 
 std::string Calculate(const std::string& expression) {
-  std::vector<char> result(kResultBufferSize, '\x7F');
+  std::vector<char> result(CALC_RESULT_BUFFER_SIZE, '\x7F');
   EXPECT_EQ(Plugin().parse_command("/xcalc", expression.c_str(), nullptr, result.data()), 1);
   if (std::find(result.begin(), result.end(), '\0') == result.end()) return "<unterminated>";
   return result.data();
 }
 
 void SetDecimals(int decimals) {
-  std::vector<char> result(kResultBufferSize, '\x7F');
+  std::vector<char> result(CALC_RESULT_BUFFER_SIZE, '\x7F');
   ASSERT_EQ(
       Plugin().parse_command("/xprecis", std::to_string(decimals).c_str(), nullptr, result.data()),
       1);

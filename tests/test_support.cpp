@@ -5,8 +5,58 @@
 #include <cstring>
 
 namespace {
+
 ToastListener* current_listener = nullptr;
+
+// No valid record lies in the lowest 64 KiB of an address space, so neither a
+// width nor a null arrives there by mistake as an address.
+constexpr std::uintptr_t kLowestRecordAddress = 0x10000;
+
+const char kMessageName[] = "Glimmerpost_DisplayToast";
+
+std::uintptr_t ReadPointer(const unsigned char* bytes, std::size_t offset) {
+  std::uintptr_t value = 0;
+  std::memcpy(&value, bytes + offset, sizeof(void*));
+  return value;
 }
+
+std::u16string ReadWideText(std::uintptr_t address) {
+  std::u16string text;
+  const auto* units = reinterpret_cast<const unsigned char*>(address);
+  for (std::size_t i = 0;; i += 2) {
+    const auto unit = static_cast<char16_t>(units[i] | units[i + 1] << 8);
+    if (unit == 0) return text;
+    text += unit;
+  }
+}
+
+#if defined(_WIN32)
+// A plain window of the test's own, through USER32 alone.
+HWND CreateListenerWindow(WNDPROC procedure) {
+  static const ATOM window_class = [procedure] {
+    WNDCLASSA description = {};
+    description.lpfnWndProc = procedure;
+    description.hInstance = GetModuleHandleA(nullptr);
+    description.lpszClassName = "CalcTestToastListener";
+    return RegisterClassA(&description);
+  }();
+  if (window_class == 0) return nullptr;
+  return CreateWindowExA(0, "CalcTestToastListener", "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                         nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+void DestroyListenerWindow(HWND window) {
+  DestroyWindow(window);
+}
+#else
+HWND CreateListenerWindow(WNDPROC procedure) {
+  return CreateTopLevelWindow(procedure);
+}
+void DestroyListenerWindow(HWND window) {
+  DestroyTopLevelWindow(window);
+}
+#endif
+
+}  // namespace
 
 const PluginLibrary& Plugin() {
   static const PluginLibrary plugin(DefaultPluginPath());
@@ -19,38 +69,42 @@ const PluginLibrary& Plugin() {
 }
 
 ToastListener::ToastListener(LRESULT reply)
-    : message_number_(RegisterWindowMessageA(TOAST_MESSAGE_NAME)), reply_(reply) {
+    : message_number_(RegisterWindowMessageA(kMessageName)), reply_(reply) {
   current_listener = this;
-  window_ = CreateTopLevelWindow(Procedure);
+  window_ = CreateListenerWindow(Procedure);
+  if (window_ == nullptr) std::fprintf(stderr, "cannot create the listening window\n");
 }
 
 ToastListener::~ToastListener() {
-  DestroyTopLevelWindow(window_);
+  DestroyListenerWindow(window_);
   current_listener = nullptr;
 }
 
-LRESULT CALLBACK ToastListener::Procedure(HWND window, UINT message, WPARAM wparam,
-                                          LPARAM lparam) {
+LRESULT CALLBACK ToastListener::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   ToastListener* listener = current_listener;
   if (listener == nullptr || message != listener->message_number_) {
     return DefWindowProcA(window, message, wparam, lparam);
   }
   ReceivedToast toast;
-  toast.wide = wparam;
-  toast.record_address = static_cast<std::uintptr_t>(lparam);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(lparam);
-  if (wparam == 0) {
-    const auto* request = reinterpret_cast<const ToastRequest*>(lparam);
-    toast.record.assign(bytes, bytes + sizeof(ToastRequest));
-    if (request->message != nullptr) toast.text = request->message;
-    if (request->caption != nullptr) toast.caption = request->caption;
-    if (request->extra != nullptr) toast.extra = request->extra;
-  } else {
-    const auto* request = reinterpret_cast<const ToastRequestW*>(lparam);
-    toast.record.assign(bytes, bytes + sizeof(ToastRequestW));
-    if (request->message != nullptr) toast.wide_text = request->message;
-    if (request->caption != nullptr) toast.caption = request->caption;
-    if (request->extra != nullptr) toast.extra = request->extra;
+  toast.record_address = static_cast<std::uintptr_t>(wparam);
+  toast.width = static_cast<std::intptr_t>(lparam);
+  if (toast.record_address >= kLowestRecordAddress && (lparam == 0 || lparam == 1)) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(toast.record_address);
+    const std::size_t unit = lparam == 0 ? 1 : 2;
+    toast.record.assign(bytes, bytes + kToastLayout.text + kToastTextUnits * unit);
+    if (const std::uintptr_t caption = ReadPointer(bytes, kToastLayout.caption)) {
+      toast.caption = reinterpret_cast<const char*>(caption);
+    }
+    if (const std::uintptr_t extra = ReadPointer(bytes, kToastLayout.extra)) {
+      toast.extra = reinterpret_cast<const char*>(extra);
+    }
+    if (const std::uintptr_t text = ReadPointer(bytes, kToastLayout.message)) {
+      if (lparam == 0) {
+        toast.text = reinterpret_cast<const char*>(text);
+      } else {
+        toast.wide_text = ReadWideText(text);
+      }
+    }
   }
   listener->received.push_back(toast);
   return listener->reply_;
@@ -58,12 +112,13 @@ LRESULT CALLBACK ToastListener::Procedure(HWND window, UINT message, WPARAM wpar
 
 std::uint32_t Field32(const ReceivedToast& toast, std::size_t offset) {
   std::uint32_t value = 0;
-  std::memcpy(&value, toast.record.data() + offset, sizeof value);
+  if (toast.record.size() >= offset + sizeof value) {
+    std::memcpy(&value, toast.record.data() + offset, sizeof value);
+  }
   return value;
 }
 
-std::uintptr_t PointerField(const ReceivedToast& toast, std::size_t index) {
-  std::uintptr_t value = 0;
-  std::memcpy(&value, toast.record.data() + index * sizeof(void*), sizeof value);
-  return value;
+std::uintptr_t PointerAt(const ReceivedToast& toast, std::size_t offset) {
+  return toast.record.size() >= offset + sizeof(void*) ? ReadPointer(toast.record.data(), offset)
+                                                       : 0;
 }

@@ -1,30 +1,43 @@
-// A top-level window that records every toast request it receives.
+// A top-level window that records every toast request it receives, reading it
+// as a host author would from the message parameters alone.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
 #include "platform/window.h"
-#include "toast/toast.h"
 
 // The plug-in library built beside the tests, loaded as a chat host loads it;
 // the test program stops if it cannot be loaded.
 const PluginLibrary& Plugin();
 
+// Where a host finds a toast record's fields, in bytes from its start: three
+// pointers, the flag, an unwritten field, then 256 characters of text.
+struct ToastLayout {
+  std::size_t caption, message, extra, flag, unused, text;
+};
+#if defined(_WIN32) && !defined(_WIN64)
+constexpr ToastLayout kToastLayout = {0, 4, 8, 12, 16, 20};
+#else
+constexpr ToastLayout kToastLayout = {0, 8, 16, 24, 28, 32};  // 8-byte pointers
+#endif
+constexpr std::size_t kToastTextUnits = 256;
+
 // What a listening window saw of one toast request, copied during the send.
 struct ReceivedToast {
-  WPARAM wide = 0;
-  std::uintptr_t record_address = 0;
-  std::vector<unsigned char> record;  // the record's bytes
+  std::uintptr_t record_address = 0;  // the first message parameter
+  std::intptr_t width = -1;           // the second: 0 for 8-bit text, 1 for 16-bit
+  std::vector<unsigned char> record;  // the record's bytes; empty if the address was bad
   std::string caption;                // read through the caption pointer
   std::string extra;                  // read through the extra pointer
   std::string text;                   // read through the message pointer (8-bit)
   std::u16string wide_text;           // read through the message pointer (16-bit)
 };
 
-// While alive, a top-level window receives toast requests and answers `reply`.
+// While alive, a top-level window of the test's own receives toast requests and answers `reply`.
 class ToastListener {
  public:
   explicit ToastListener(LRESULT reply = 77);
@@ -33,7 +46,6 @@ class ToastListener {
   ToastListener& operator=(const ToastListener&) = delete;
 
   UINT message_number() const { return message_number_; }
-  LRESULT reply() const { return reply_; }
   std::vector<ReceivedToast> received;
 
  private:
@@ -45,5 +57,5 @@ class ToastListener {
 
 // Reads a 32-bit field of a recorded request at `offset`.
 std::uint32_t Field32(const ReceivedToast& toast, std::size_t offset);
-// Reads a pointer-sized field of a recorded request: field `index` of the first three.
-std::uintptr_t PointerField(const ReceivedToast& toast, std::size_t index);
+// Reads a pointer-sized field of a recorded request at `offset`.
+std::uintptr_t PointerAt(const ReceivedToast& toast, std::size_t offset);

@@ -1,20 +1,35 @@
-// Toast requests as the host's window receives them.
+// Toast requests as the host's window receives them: the record's address in
+// the first message parameter, its text width in the second.
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <string>
 
 #include "test_support.h"
-#include "toast/toast.h"
 
 namespace {
 
-// Where the record's fields lie: three pointers, the flag, the unwritten field, the text.
-constexpr std::size_t kFlagOffset = 3 * sizeof(void*);
-constexpr std::size_t kTextOffset = offsetof(ToastRequest, text);
+constexpr std::size_t kFlagOffset = kToastLayout.flag;
+constexpr std::size_t kTextOffset = kToastLayout.text;
 
 const char kCaption[] = "Caption";
 const char kExtra[] = "extra text";
+
+extern "C" const std::size_t calc_c_header_layout[];
+
+TEST(ToastRecord, HeaderCompiledAsCGivesTheLayoutHostsRead) {
+  const std::size_t narrow_size = kToastLayout.text + kToastTextUnits;
+  const std::size_t wide_size = kToastLayout.text + 2 * kToastTextUnits;
+  const std::size_t expected[] = {
+      kToastLayout.caption, kToastLayout.message, kToastLayout.extra, kToastLayout.flag,
+      kToastLayout.unused,  kToastLayout.text,    kToastLayout.caption, kToastLayout.message,
+      kToastLayout.extra,   kToastLayout.flag,    kToastLayout.unused, kToastLayout.text,
+      narrow_size,          wide_size,            2377,
+  };
+  for (std::size_t i = 0; i < sizeof expected / sizeof expected[0]; ++i) {
+    EXPECT_EQ(calc_c_header_layout[i], expected[i]) << "entry " << i;
+  }
+}
 
 std::string Repeated(std::size_t length) {
   std::string text;
@@ -29,7 +44,7 @@ TEST(ToastRecord, NarrowTextIsCopiedAndCut) {
     Plugin().display_toast(message.c_str(), kCaption, kExtra, 0);
     ASSERT_EQ(listener.received.size(), 1u) << "length " << length;
     const ReceivedToast& toast = listener.received[0];
-    EXPECT_EQ(toast.wide, 0u);
+    EXPECT_EQ(toast.width, 0);
     ASSERT_EQ(toast.record.size(), kTextOffset + 256);
     const std::size_t kept = length < 255 ? length : 255;
     for (std::size_t i = 0; i < 256; ++i) {
@@ -37,10 +52,10 @@ TEST(ToastRecord, NarrowTextIsCopiedAndCut) {
       ASSERT_EQ(toast.record[kTextOffset + i], expected) << "length " << length << " at " << i;
     }
     // The message pointer leads to the record's own copy.
-    EXPECT_EQ(PointerField(toast, 1), toast.record_address + kTextOffset) << "length " << length;
+    EXPECT_EQ(PointerAt(toast, kToastLayout.message), toast.record_address + kTextOffset) << "length " << length;
     EXPECT_EQ(toast.text, message.substr(0, kept));
-    EXPECT_EQ(PointerField(toast, 0), reinterpret_cast<std::uintptr_t>(kCaption));
-    EXPECT_EQ(PointerField(toast, 2), reinterpret_cast<std::uintptr_t>(kExtra));
+    EXPECT_EQ(PointerAt(toast, kToastLayout.caption), reinterpret_cast<std::uintptr_t>(kCaption));
+    EXPECT_EQ(PointerAt(toast, kToastLayout.extra), reinterpret_cast<std::uintptr_t>(kExtra));
   }
 }
 
@@ -52,7 +67,7 @@ TEST(ToastRecord, WideTextIsCopiedButTheCallersTextIsSent) {
     Plugin().display_toast_w(message.c_str(), kCaption, kExtra, 1);
     ASSERT_EQ(listener.received.size(), 1u);
     const ReceivedToast& toast = listener.received[0];
-    EXPECT_EQ(toast.wide, 1u);
+    EXPECT_EQ(toast.width, 1);
     ASSERT_EQ(toast.record.size(), kTextOffset + 512);
     const std::size_t kept = length < 255 ? length : 255;
     for (std::size_t i = 0; i < 256; ++i) {
@@ -60,7 +75,7 @@ TEST(ToastRecord, WideTextIsCopiedButTheCallersTextIsSent) {
                                                   toast.record[kTextOffset + 2 * i + 1] << 8);
       ASSERT_EQ(unit, i < kept ? message[i] : 0) << "length " << length << " at " << i;
     }
-    EXPECT_EQ(PointerField(toast, 1), reinterpret_cast<std::uintptr_t>(message.c_str()));
+    EXPECT_EQ(PointerAt(toast, kToastLayout.message), reinterpret_cast<std::uintptr_t>(message.c_str()));
     EXPECT_EQ(toast.wide_text, message);  // the whole text, through the caller's pointer
     EXPECT_EQ(toast.caption, kCaption);
     EXPECT_EQ(toast.extra, kExtra);
@@ -93,9 +108,9 @@ TEST(ToastRecord, NullMessageSendsEmptyText) {
   Plugin().display_toast_w(nullptr, nullptr, nullptr, 0);
   ASSERT_EQ(listener.received.size(), 2u);
   for (const ReceivedToast& toast : listener.received) {
-    EXPECT_EQ(PointerField(toast, 1), toast.record_address + kTextOffset);
-    EXPECT_EQ(PointerField(toast, 0), 0u);
-    EXPECT_EQ(PointerField(toast, 2), 0u);
+    EXPECT_EQ(PointerAt(toast, kToastLayout.message), toast.record_address + kTextOffset);
+    EXPECT_EQ(PointerAt(toast, kToastLayout.caption), 0u);
+    EXPECT_EQ(PointerAt(toast, kToastLayout.extra), 0u);
     for (std::size_t i = kTextOffset; i < toast.record.size(); ++i) ASSERT_EQ(toast.record[i], 0);
   }
 }
@@ -110,8 +125,8 @@ TEST(ToastMessage, RegisteredNameAndParameters) {
   Plugin().display_toast("a", kCaption, kExtra, 0);
   Plugin().display_toast_w(u"b", kCaption, kExtra, 0);
   ASSERT_EQ(listener.received.size(), 2u);
-  EXPECT_EQ(listener.received[0].wide, 0u);
-  EXPECT_EQ(listener.received[1].wide, 1u);
+  EXPECT_EQ(listener.received[0].width, 0);
+  EXPECT_EQ(listener.received[1].width, 1);
 }
 
 TEST(ToastMessage, SendIsSynchronousAndItsResultIsReturned) {
@@ -127,10 +142,10 @@ TEST(ToastMessage, SendIsSynchronousAndItsResultIsReturned) {
     EXPECT_EQ(returned_wide, returned);
 #if defined(_WIN32)
     // A broadcast's result is USER32's to choose; the toast returns it unchanged.
-    ToastRequest probe = {};
+    unsigned char probe[276] = {};
     EXPECT_EQ(returned, static_cast<std::int32_t>(
-                            SendMessageA(HWND_BROADCAST, listener.message_number(), 0,
-                                         reinterpret_cast<LPARAM>(&probe))));
+                            SendMessageA(HWND_BROADCAST, listener.message_number(),
+                                         reinterpret_cast<WPARAM>(probe), 0)));
 #else
     EXPECT_EQ(returned, reply);
 #endif

@@ -1,55 +1,69 @@
 // DisplayToast and DisplayToastW.
 #include "toast/toast.h"
 
+#include <cstddef>
+
 #include "platform/window.h"
 
 namespace {
 
-// Copies at most kToastTextLength - 1 characters as strncpy does (zeros after
-// a short text) and always terminates in the last position.
+// Copies at most CALC_TOAST_TEXT_LENGTH - 1 characters as strncpy does (zeros
+// after a short text) and always terminates in the last position.
 template <typename Char>
-void CopyToastText(Char* text, const Char* message) {
+void CopyToastText(Char (&text)[CALC_TOAST_TEXT_LENGTH], const Char* message) {
   std::size_t i = 0;
   if (message != nullptr) {
-    for (; i < kToastTextLength - 1 && message[i] != 0; ++i) text[i] = message[i];
+    for (; i < CALC_TOAST_TEXT_LENGTH - 1 && message[i] != 0; ++i) text[i] = message[i];
   }
-  for (; i < kToastTextLength; ++i) text[i] = 0;
+  for (; i < CALC_TOAST_TEXT_LENGTH; ++i) text[i] = 0;
 }
 
-template <typename Char>
-std::int32_t SendToast(BasicToastRequest<Char>& request, WPARAM wide) {
-  const UINT message_number = RegisterWindowMessageA(TOAST_MESSAGE_NAME);
-  return static_cast<std::int32_t>(SendMessageA(HWND_BROADCAST, message_number, wide,
-                                                reinterpret_cast<LPARAM>(&request)));
+// Sends the record's address as the first message parameter and its text
+// width, CALC_TOAST_NARROW or CALC_TOAST_WIDE, as the second.
+template <typename Request>
+std::int32_t SendToast(Request& request, LPARAM width) {
+  const UINT message_number = RegisterWindowMessageA(CALC_TOAST_MESSAGE_NAME);
+  return static_cast<std::int32_t>(
+      SendMessageA(HWND_BROADCAST, message_number, reinterpret_cast<WPARAM>(&request), width));
 }
 
 // Only the low 8 bits of the flag count, as a one-byte boolean argument would.
-std::int32_t ToastFlag(std::int32_t flag) { return (flag & 0xFF) != 0 ? -1 : 0; }
+std::int32_t ToastFlag(std::int32_t flag) {
+  return (flag & 0xFF) != 0 ? CALC_TOAST_FLAG_SET : 0;
+}
 
 }  // namespace
 
 extern "C" {
 
-PLUGIN_EXPORT std::int32_t PLUGIN_CALL DisplayToast(const char* message, const char* caption,
-                                                    const char* extra, std::int32_t flag) {
-  ToastRequest request;
+CALC_PLUGIN_EXPORT std::int32_t CALC_PLUGIN_CALL DisplayToast(const char* message,
+                                                              const char* caption,
+                                                              const char* extra,
+                                                              std::int32_t flag) {
+  CalcToastRequest request;
   CopyToastText(request.text, message);
   request.caption = caption;
   request.message = request.text;
   request.extra = extra;
   request.flag = ToastFlag(flag);
-  return SendToast(request, 0);
+  return SendToast(request, CALC_TOAST_NARROW);
 }
 
-PLUGIN_EXPORT std::int32_t PLUGIN_CALL DisplayToastW(const char16_t* message, const char* caption,
-                                                     const char* extra, std::int32_t flag) {
-  ToastRequestW request;
+CALC_PLUGIN_EXPORT std::int32_t CALC_PLUGIN_CALL DisplayToastW(const CalcChar16* message,
+                                                               const char* caption,
+                                                               const char* extra,
+                                                               std::int32_t flag) {
+  CalcToastRequestW request;
   CopyToastText(request.text, message);
   request.caption = caption;
   request.message = message != nullptr ? message : request.text;
   request.extra = extra;
   request.flag = ToastFlag(flag);
-  return SendToast(request, 1);
+  return SendToast(request, CALC_TOAST_WIDE);
 }
 
 }  // extern "C"
+
+// Each definition converts to the type a host calls it through, or this does not compile.
+[[maybe_unused]] constexpr CalcDisplayToastFn kDisplayToastType = DisplayToast;
+[[maybe_unused]] constexpr CalcDisplayToastWFn kDisplayToastWType = DisplayToastW;
