@@ -4,6 +4,8 @@
 # a prepared machine it needs no root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The machines this runs on have two cores, shared.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2}
 
 # --- Machine set-up, only when something is missing (that needs root) -------
 tools/setup-machine.sh --check || tools/setup-machine.sh
