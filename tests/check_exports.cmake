@@ -1,7 +1,10 @@
 # Checks that a built plug-in library exports exactly the entry points, and
-# that a Windows DLL imports nothing but system DLLs.
+# that a Windows DLL imports exactly the functions of an allow-list and asks
+# for no newer Windows than a given version.
 #   cmake -DLIBRARY=path -DNM=nm -P check_exports.cmake             (ELF)
-#   cmake -DLIBRARY=path -DOBJDUMP=objdump -P check_exports.cmake   (PE)
+#   cmake -DLIBRARY=path -DOBJDUMP=objdump -DIMPORTS=allow-list
+#         -DOLDEST_WINDOWS=major.minor -P check_exports.cmake       (PE)
+# Each line of the allow-list names a DLL, a function and why it is needed.
 if(OBJDUMP)
   set(expected Configure Initialize ParseCommand ParseTag PublishInfo ReceiveNotify
       Uninitialize _DisplayToast@16 _DisplayToastW@16)
@@ -24,15 +27,54 @@ if(OBJDUMP)
     list(APPEND exported "${name}")
   endforeach()
 
-  string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
-  foreach(import IN LISTS imports)
-    string(REPLACE "DLL Name: " "" import "${import}")
-    string(TOUPPER "${import}" upper)
-    if(NOT upper MATCHES "^(KERNEL32|USER32|MSVCRT)\\.DLL$")
-      message(FATAL_ERROR "imports a DLL that is not the system's: ${import}")
-    endif()
+  # Each DLL's imports: "DLL Name: X", a heading, then "\tvma\thint  name" rows.
+  set(imported)
+  string(REGEX MATCHALL "DLL Name: [^\n]+\n[^\n]+\n(\t[0-9a-f]+\t +[0-9]+ +[^\n]+\n)*" blocks "${dump}")
+  foreach(block IN LISTS blocks)
+    string(REGEX MATCH "DLL Name: ([^\n]+)" _ "${block}")
+    set(dll "${CMAKE_MATCH_1}")
+    string(REGEX MATCHALL "\t[0-9a-f]+\t +[0-9]+ +[^\n]+" rows "${block}")
+    foreach(row IN LISTS rows)
+      string(REGEX REPLACE "^\t[0-9a-f]+\t +[0-9]+ +" "" function "${row}")
+      list(APPEND imported "${dll} ${function}")
+    endforeach()
   endforeach()
-  message(STATUS "imports: ${imports}")
+  if(NOT imported)
+    message(FATAL_ERROR "no import table read from ${LIBRARY}")
+  endif()
+
+  file(STRINGS ${IMPORTS} lines REGEX "^[^#]")
+  set(allowed)
+  foreach(line IN LISTS lines)
+    if(NOT line MATCHES "^([^ ]+) +([^ ]+) +[^ ]")
+      message(FATAL_ERROR "${IMPORTS}: not DLL, function and reason: ${line}")
+    endif()
+    list(APPEND allowed "${CMAKE_MATCH_1} ${CMAKE_MATCH_2}")
+  endforeach()
+  set(unlisted ${imported})
+  list(REMOVE_ITEM unlisted ${allowed})
+  set(unused ${allowed})
+  list(REMOVE_ITEM unused ${imported})
+  if(unlisted OR unused)
+    message(FATAL_ERROR "imported but not in ${IMPORTS}: ${unlisted}\n"
+      "in ${IMPORTS} but not imported: ${unused}")
+  endif()
+  list(LENGTH imported count)
+  message(STATUS "imports: the ${count} functions of the allow-list")
+
+  # The oldest Windows the DLL runs on, as its header states it.
+  foreach(field OSystem Subsystem)
+    string(REGEX MATCH "Major${field}Version\t+([0-9]+)\nMinor${field}Version\t+([0-9]+)"
+      _ "${dump}")
+    if(NOT CMAKE_MATCH_0)
+      message(FATAL_ERROR "no ${field} version in the header of ${LIBRARY}")
+    endif()
+    set(version "${CMAKE_MATCH_1}.${CMAKE_MATCH_2}")
+    if(version VERSION_GREATER OLDEST_WINDOWS)
+      message(FATAL_ERROR "${field} version ${version} is newer than ${OLDEST_WINDOWS}")
+    endif()
+    message(STATUS "${field} version: ${version}")
+  endforeach()
 else()
   set(expected Configure DisplayToast DisplayToastW Initialize ParseCommand ParseTag
       PublishInfo ReceiveNotify Uninitialize)

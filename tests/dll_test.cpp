@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -237,6 +238,70 @@ TEST(Stack, DeepestExpressionsFitHalfTheDefaultStack) {
   EXPECT_LT(run.deepest, kThreadStack - 8192);
   RecordProperty("deepest_stack_bytes", static_cast<int>(run.deepest));
   std::printf("deepest stack of the thread: %zu bytes\n", run.deepest);
+}
+
+// --- Version resource -------------------------------------------------------
+
+// A value of the DLL's version resource, read as Windows' file properties read
+// it: in the first language the resource declares. Empty if there is none.
+std::string VersionValue(const std::vector<char>& info, const char* name) {
+  struct Translation {
+    WORD language;
+    WORD code_page;
+  };
+  void* pointer = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", &pointer, &length) ||
+      length < sizeof(Translation)) {
+    return {};
+  }
+  const auto* translation = static_cast<const Translation*>(pointer);
+  char path[128];
+  std::snprintf(path, sizeof path, "\\StringFileInfo\\%04x%04x\\%s", translation->language,
+                translation->code_page, name);
+  if (!VerQueryValueA(info.data(), path, &pointer, &length) || length == 0) return {};
+  return static_cast<const char*>(pointer);
+}
+
+// "major.minor.patch" of a fixed version's two words; the build number must be 0.
+std::string VersionText(DWORD most, DWORD least) {
+  if (LOWORD(least) != 0) return "build number " + std::to_string(LOWORD(least));
+  return std::to_string(HIWORD(most)) + "." + std::to_string(LOWORD(most)) + "." +
+         std::to_string(HIWORD(least));
+}
+
+TEST(Version, ResourceNamesTheProductAndItsVersion) {
+  ASSERT_NE(Library(), nullptr);
+  char path[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameA(Library(), path, MAX_PATH), 0u);
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+  ASSERT_GT(size, 0u) << "no version resource in " << path;
+  std::vector<char> info(size);
+  ASSERT_TRUE(GetFileVersionInfoA(path, 0, size, info.data()));
+
+  void* pointer = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(info.data(), "\\", &pointer, &length));
+  ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+  const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(pointer);
+  EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+
+  const struct {
+    const char* name;
+    std::string value;
+  } rows[] = {
+      {"FileVersion", CALC_VERSION},
+      {"ProductVersion", CALC_VERSION},
+      {"ProductName", "Calculator Plugin"},
+      {"FileDescription", CALC_DESCRIPTION},
+      {"OriginalFilename", "calcplugin.dll"},
+      {"LegalCopyright", CALC_COPYRIGHT},
+  };
+  for (const auto& row : rows) EXPECT_EQ(VersionValue(info, row.name), row.value) << row.name;
+  EXPECT_EQ(VersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS), CALC_VERSION);
+  EXPECT_EQ(VersionText(fixed->dwProductVersionMS, fixed->dwProductVersionLS), CALC_VERSION);
 }
 
 }  // namespace

@@ -1,61 +1,14 @@
 #!/usr/bin/env bash
 # Builds every preset and runs every test. Run as root on a fresh Debian 12
-# machine, it first installs whatever is missing.
+# machine, it first installs whatever is missing (tools/setup-machine.sh); on
+# a prepared machine it needs no root.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The machines this runs on have two cores, shared.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2}
 
-# --- Packages ---------------------------------------------------------------
-packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev locales
-  libclang-rt-14-dev libmuparser-dev
-  g++-mingw-w64-i686 wine wine32:i386 xvfb xauth)
-
-as_root() {
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "run-tests: $1 (run as root to set it up)" >&2
-    exit 1
-  fi
-}
-
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  as_root "the i386 architecture is needed for Wine"
-  dpkg --add-architecture i386
-  fi
-missing=()
-for package in "${packages[@]}"; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  as_root "missing packages: ${missing[*]}"
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" </dev/null
-fi
-
-# Wine's loader is a 32-bit x86 program. Some virtual machines cannot run
-# those natively; there qemu's user-mode emulator runs it. Debian 12's qemu
-# (7.2) cannot start Wine, the one in bookworm-backports can.
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  as_root "32-bit programs do not run here; qemu-user-static from backports is needed"
-  backports=/etc/apt/sources.list.d/bookworm-backports.sources
-  if ! grep -rqs "bookworm-backports" /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    cat >"$backports" <<'SOURCES'
-Types: deb
-URIs: http://deb.debian.org/debian
-Suites: bookworm-backports
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
-  fi
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q -t bookworm-backports \
-    qemu-user-static </dev/null
-  [ -e /proc/sys/fs/binfmt_misc/register ] ||
-    mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
-  # A registration made before an upgrade keeps the old emulator open.
-  [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && echo -1 >/proc/sys/fs/binfmt_misc/qemu-i386
-  printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:FPC' \
-    >/proc/sys/fs/binfmt_misc/register
-  /usr/lib/wine/wine --version >/dev/null
-fi
+# --- Machine set-up, only when something is missing (that needs root) -------
+tools/setup-machine.sh --check || tools/setup-machine.sh
 
 # --- Native build and its tests ---------------------------------------------
 cmake --preset native
@@ -79,12 +32,33 @@ for target in fuzz_commands fuzz_reader; do
 done
 rm -rf "$fuzz_scratch"
 
-# --- Windows DLL: its suites under Wine, and the same answers as natively ----
+# --- The DLL users install, and the zip it comes in ---------------------------
+cmake --preset windows-i686-release
+cmake --build --preset windows-i686-release --target package
+release=build/windows-i686-release
+package=$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$release/CPackConfig.cmake")
+unzipped=$release/unzipped
+rm -rf "$unzipped" && mkdir -p "$unzipped"
+(cd "$unzipped" && cmake -E tar xf "../$package.zip")
+contents=$(cd "$unzipped" && find . -type f | sort | tr '\n' ' ')
+expected="./$package/LICENSE ./$package/README.md ./$package/calcplugin.dll "
+if [ "$contents" != "$expected" ]; then
+  echo "run-tests: $package.zip holds: $contents; expected: $expected" >&2
+  exit 1
+fi
+# The file in the zip is the one the Windows tests below load.
+shipped=$unzipped/$package/calcplugin.dll
+cmp "$shipped" "$release/bin/calcplugin.dll"
+echo "package: $package.zip, $(stat -c %s "$shipped") bytes of DLL"
+
+# --- Windows: the suites under Wine, and the same answers as natively --------
+# The test build places the shipped DLL beside its programs (CALC_SHIPPED_DLL).
 cmake --preset windows-i686
 cmake --build --preset windows-i686
 
 # A session of 10,000 commands must give byte-identical transcripts from the
-# native library and the DLL, also with the host in a decimal-comma locale.
+# native library and the shipped DLL, also with the host in a decimal-comma
+# locale.
 parity=$(mktemp -d)
 trap 'rm -rf "$parity"' EXIT
 build/native/bin/parity_corpus 10000 >"$parity/commands"
@@ -93,12 +67,12 @@ build/native/bin/calchost <"$parity/commands" >"$parity/native"
 LOCPATH="$parity" build/native/bin/calchost --locale de_DE.UTF-8 \
   <"$parity/commands" >"$parity/native-comma"
 
-export PARITY_DIR=$parity
+export PARITY_DIR=$parity SHIPPED_DLL=$shipped
 tools/wine-session.sh build/windows-i686/bin/wine_keepalive.exe bash -c '
   set -e
   for locale in C German; do
-    wine build/windows-i686/bin/calchost.exe --locale "$locale" <"$PARITY_DIR/commands" |
-      tr -d "\r" >"$PARITY_DIR/windows-$locale"
+    wine build/windows-i686/bin/calchost.exe --plugin "$SHIPPED_DLL" --locale "$locale" \
+      <"$PARITY_DIR/commands" | tr -d "\r" >"$PARITY_DIR/windows-$locale"
   done
   for transcript in native-comma windows-C windows-German; do
     cmp "$PARITY_DIR/native" "$PARITY_DIR/$transcript"
