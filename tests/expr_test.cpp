@@ -362,6 +362,23 @@ TEST(Variables, NewNamesGoToTheFrontAndStayUnique) {
   EXPECT_EQ(count, 1);
 }
 
+TEST(Variables, IndexKeepsNamesApartAndFindsThemAfterGrowing) {
+  // Names one byte or only case apart, then enough more to double the index many times.
+  const char* const near_names[] = {"near", "Near", "nEar", "neaR", "neas", "nea", "near0", "NEAR"};
+  std::vector<VariableEntry*> entries;
+  for (const char* name : near_names) entries.push_back(FindOrAddVariable(name));
+  std::vector<VariableEntry*> grown;
+  for (int i = 0; i < 3000; ++i) grown.push_back(FindOrAddVariable(("g" + std::to_string(i)).c_str()));
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(FindOrAddVariable(near_names[i]), entries[i]) << near_names[i];
+    EXPECT_STREQ(entries[i]->name, near_names[i]);
+    for (std::size_t j = 0; j < i; ++j) EXPECT_NE(entries[i], entries[j]) << near_names[i];
+  }
+  EXPECT_EQ(FindOrAddVariable("g0"), grown.front());
+  EXPECT_EQ(FindOrAddVariable("g2999"), grown.back());
+  EXPECT_EQ(VariableTable, grown.back());
+}
+
 TEST(Variables, StopAtTheFirstNonNameCharacter) {
   double value = 0;
   ASSERT_TRUE(Calculate("a1=4", value));
