@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace bench {
@@ -68,6 +69,27 @@ inline std::string RandomExpression() {
   }
   text += Repeat(")", static_cast<std::size_t>(open));
   text += Repeat(" ", 2047 - text.size());
+  return text;
+}
+
+// A long session: kSessionCommands commands of about 2 KB, kSessionVariables
+// new names in all, spread evenly («v00000», «v00001», ...: six characters).
+constexpr std::size_t kSessionCommands = 200;
+constexpr std::size_t kSessionVariables = 50070;
+
+// Command `index` of the session: its own new names joined by the four
+// operators, then «+0.5» up to about 2 KB.
+inline std::string SessionCommand(std::size_t index) {
+  const std::size_t first = index * kSessionVariables / kSessionCommands;
+  const std::size_t end = (index + 1) * kSessionVariables / kSessionCommands;
+  std::string text;
+  for (std::size_t i = first; i < end; ++i) {
+    char name[8];
+    std::snprintf(name, sizeof name, "v%05zu", i);
+    if (i != first) text += "+-*/"[i % 4];
+    text += name;
+  }
+  while (text.size() + 4 <= 2040) text += "+0.5";
   return text;
 }
 

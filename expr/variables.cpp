@@ -4,7 +4,9 @@
 // The index is an open-addressing hash table of entry pointers with linear
 // probing. Its slot count is a power of two, and it doubles before more than
 // three quarters of the slots are taken, so a probe soon reaches the name or
-// an empty slot.
+// an empty slot. Each slot also has a one-byte tag, a few bits of the name's
+// hash, kept in an array of their own: a probe reads the small tag array and
+// looks at an entry's name only when the tag matches.
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -20,13 +22,20 @@ constexpr std::size_t kFirstIndexSize = 8;
 // The index holds at most kMaxLoadNumerator / kMaxLoadDenominator of its slots.
 constexpr std::size_t kMaxLoadNumerator = 3;
 constexpr std::size_t kMaxLoadDenominator = 4;
+// The tag of an empty slot; a taken slot's tag has its top bit set.
+constexpr std::uint8_t kEmptyTag = 0;
 
-VariableEntry** index_slots = nullptr;  // null until the first variable
-std::size_t index_size = 0;             // slots, a power of two once allocated
-std::size_t entry_count = 0;
+struct Index {
+  VariableEntry** slots = nullptr;  // null until the first variable
+  std::uint8_t* tags = nullptr;
+  std::size_t size = 0;             // slots, a power of two once allocated
+  std::size_t count = 0;            // slots taken
+};
+
+Index lookup;
 
 // FNV-1a of the name's bytes up to its terminator.
-std::size_t HashName(const char* name) {
+std::uint32_t HashName(const char* name) {
   std::uint32_t hash = 2166136261u;
   for (; *name != '\0'; ++name) {
     hash = (hash ^ static_cast<unsigned char>(*name)) * 16777619u;
@@ -34,48 +43,65 @@ std::size_t HashName(const char* name) {
   return hash;
 }
 
-// The slot of `slots` (of `size`, a power of two) holding `name`, or the empty
-// slot where it belongs.
-VariableEntry** FindSlot(VariableEntry** slots, std::size_t size, const char* name,
-                         std::size_t hash) {
-  const std::size_t mask = size - 1;
+// The tag of a name of hash `hash`: its top seven bits, and the top bit set.
+std::uint8_t TagOf(std::uint32_t hash) {
+  return static_cast<std::uint8_t>((hash >> 24) | 0x80u);
+}
+
+// The slot of `in` holding `name` (of hash `hash`), or the empty slot where it belongs.
+std::size_t FindSlot(const Index& in, const char* name, std::uint32_t hash) {
+  const std::size_t mask = in.size - 1;
+  const std::uint8_t tag = TagOf(hash);
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    VariableEntry** slot = &slots[i];
-    if (*slot == nullptr || std::strcmp((*slot)->name, name) == 0) return slot;
+    if (in.tags[i] == kEmptyTag) return i;
+    if (in.tags[i] == tag && std::strcmp(in.slots[i]->name, name) == 0) return i;
   }
+}
+
+// Puts `entry` into the empty slot `slot` of `in`, tagged for hash `hash`.
+void Fill(Index& in, std::size_t slot, VariableEntry* entry, std::uint32_t hash) {
+  in.slots[slot] = entry;
+  in.tags[slot] = TagOf(hash);
+  ++in.count;
 }
 
 }  // namespace
 
 VariableEntry* FindOrAddVariable(const char* name) {
-  const std::size_t hash = HashName(name);
-  if (index_slots != nullptr) {
-    VariableEntry** slot = FindSlot(index_slots, index_size, name, hash);
-    if (*slot != nullptr) return *slot;
+  const std::uint32_t hash = HashName(name);
+  if (lookup.size != 0) {
+    const std::size_t slot = FindSlot(lookup, name, hash);
+    if (lookup.tags[slot] != kEmptyTag) return lookup.slots[slot];
   }
 
   // Every allocation succeeds before the table or the index changes, so
   // running out of memory leaves both as they were.
-  const bool grows = (entry_count + 1) * kMaxLoadDenominator > index_size * kMaxLoadNumerator;
-  const std::size_t new_size = index_size == 0 ? kFirstIndexSize : index_size * 2;
+  const bool grows = (lookup.count + 1) * kMaxLoadDenominator > lookup.size * kMaxLoadNumerator;
+  const std::size_t new_size = lookup.size == 0 ? kFirstIndexSize : lookup.size * 2;
   std::unique_ptr<VariableEntry*[]> new_slots;
-  if (grows) new_slots = std::make_unique<VariableEntry*[]>(new_size);  // all null
+  std::unique_ptr<std::uint8_t[]> new_tags;
+  if (grows) {
+    new_slots = std::make_unique<VariableEntry*[]>(new_size);
+    new_tags = std::make_unique<std::uint8_t[]>(new_size);  // all kEmptyTag
+  }
   const std::size_t size = std::strlen(name) + 1;
   auto name_copy = std::make_unique<char[]>(size);
   std::memcpy(name_copy.get(), name, size);
   auto entry = std::make_unique<VariableEntry>(VariableEntry{name_copy.get(), 0.0, VariableTable});
 
   if (grows) {
-    for (std::size_t i = 0; i < index_size; ++i) {
-      VariableEntry* old = index_slots[i];
-      if (old != nullptr) *FindSlot(new_slots.get(), new_size, old->name, HashName(old->name)) = old;
+    Index grown{new_slots.release(), new_tags.release(), new_size, 0};
+    for (std::size_t i = 0; i < lookup.size; ++i) {
+      if (lookup.tags[i] == kEmptyTag) continue;
+      VariableEntry* old = lookup.slots[i];
+      const std::uint32_t old_hash = HashName(old->name);
+      Fill(grown, FindSlot(grown, old->name, old_hash), old, old_hash);
     }
-    delete[] index_slots;
-    index_slots = new_slots.release();
-    index_size = new_size;
+    delete[] lookup.slots;
+    delete[] lookup.tags;
+    lookup = grown;
   }
-  *FindSlot(index_slots, index_size, name, hash) = entry.get();
-  ++entry_count;
+  Fill(lookup, FindSlot(lookup, name, hash), entry.get(), hash);
   name_copy.release();
   VariableTable = entry.release();
   return VariableTable;
@@ -88,10 +114,9 @@ void ClearVariables() {
     delete[] entry->name;
     delete entry;
   }
-  delete[] index_slots;
-  index_slots = nullptr;
-  index_size = 0;
-  entry_count = 0;
+  delete[] lookup.slots;
+  delete[] lookup.tags;
+  lookup = Index{};
 }
 
 namespace {
