@@ -72,6 +72,38 @@ inline std::string RandomExpression() {
   return text;
 }
 
+// A fixed pseudo-random 2047-byte expression of about 380 short decimals
+// («37.75», «0.25», «5.9»), about 60 unary minus signs and parentheses
+// nested up to 10 deep.
+inline std::string DecimalExpression() {
+  std::uint32_t state = 2024;
+  auto next = [&state](std::uint32_t bound) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % bound;
+  };
+  std::string text;
+  int open = 0;
+  for (;;) {
+    while (open < 10 && next(6) == 0) {
+      text += '(';
+      ++open;
+    }
+    if (next(6) == 0) text += '-';
+    text += std::to_string(next(2) == 0 ? next(10) : 10 + next(90));
+    text += '.';
+    text += std::to_string(next(2) == 0 ? 1 + next(9) : 10 + next(90));  // never 0.0
+    while (open > 0 && next(5) == 0) {
+      text += ')';
+      --open;
+    }
+    if (text.size() + static_cast<std::size_t>(open) + 8 > 2047) break;
+    text += "+-*/"[next(4)];
+  }
+  text += Repeat(")", static_cast<std::size_t>(open));
+  text += Repeat(" ", 2047 - text.size());
+  return text;
+}
+
 // A long session: kSessionCommands commands of about 2 KB, kSessionVariables
 // new names in all, spread evenly («v00000», «v00001», ...: six characters).
 constexpr std::size_t kSessionCommands = 200;

@@ -43,13 +43,15 @@ double Median(std::vector<double> values) {
 
 int main() {
   std::vector<std::string> commands;
-  for (std::size_t i = 0; i < bench::kSessionCommands; ++i) commands.push_back(bench::SessionCommand(i));
+  for (std::size_t i = 0; i < bench::kSessionCommands; ++i)
+    commands.push_back(bench::SessionCommand(i));
   std::vector<char> result(kResultBufferSize);
   std::vector<double> micros;
   micros.reserve(commands.size());
 
   // Warm up on a text that names no variable, so the first command is not the first run.
-  for (int i = 0; i < 3; ++i) ParseCommand("/xcalc", bench::FlatExpression().c_str(), nullptr, result.data());
+  for (int i = 0; i < 3; ++i)
+    ParseCommand("/xcalc", bench::FlatExpression().c_str(), nullptr, result.data());
 
   const double heap_before = HeapInUse();
   for (const std::string& text : commands) {

@@ -28,8 +28,8 @@ constexpr std::uint8_t kEmptyTag = 0;
 struct Index {
   VariableEntry** slots = nullptr;  // null until the first variable
   std::uint8_t* tags = nullptr;
-  std::size_t size = 0;             // slots, a power of two once allocated
-  std::size_t count = 0;            // slots taken
+  std::size_t size = 0;   // slots, a power of two once allocated
+  std::size_t count = 0;  // slots taken
 };
 
 Index lookup;
