@@ -125,7 +125,7 @@ inline std::string SessionCommand(std::size_t index) {
   const std::size_t end = (index + 1) * kSessionVariables / kSessionCommands;
   std::string text;
   for (std::size_t i = first; i < end; ++i) {
-    char name[8];
+    char name[24];  // room for any size_t
     std::snprintf(name, sizeof name, "v%05zu", i);
     if (i != first) text += "+-*/"[i % 4];
     text += name;
