@@ -24,6 +24,9 @@ constexpr std::size_t kMaxLoadNumerator = 3;
 constexpr std::size_t kMaxLoadDenominator = 4;
 // The tag of an empty slot; a taken slot's tag has its top bit set.
 constexpr std::uint8_t kEmptyTag = 0;
+// The 32-bit FNV-1a hash's starting value and multiplier.
+constexpr std::uint32_t kFnvOffsetBasis = 2166136261u;
+constexpr std::uint32_t kFnvPrime = 16777619u;
 
 struct Index {
   VariableEntry** slots = nullptr;  // null until the first variable
@@ -36,14 +39,14 @@ Index lookup;
 
 // FNV-1a of the name's bytes up to its terminator.
 std::uint32_t HashName(const char* name) {
-  std::uint32_t hash = 2166136261u;
+  std::uint32_t hash = kFnvOffsetBasis;
   for (; *name != '\0'; ++name) {
-    hash = (hash ^ static_cast<unsigned char>(*name)) * 16777619u;
+    hash = (hash ^ static_cast<unsigned char>(*name)) * kFnvPrime;
   }
   return hash;
 }
 
-// The tag of a name of hash `hash`: its top seven bits, and the top bit set.
+// The tag of a name of hash `hash`: bits 24 to 30 of it, and the top bit set.
 std::uint8_t TagOf(std::uint32_t hash) {
   return static_cast<std::uint8_t>((hash >> 24) | 0x80u);
 }
