@@ -32,6 +32,7 @@ void Calculate(benchmark::State& state, const std::string& text) {
 BENCHMARK_CAPTURE(Calculate, short, bench::ShortExpression());
 BENCHMARK_CAPTURE(Calculate, example, bench::ExampleExpression());
 BENCHMARK_CAPTURE(Calculate, random_2047_bytes, bench::RandomExpression());
+BENCHMARK_CAPTURE(Calculate, decimals_2047_bytes, bench::DecimalExpression());
 BENCHMARK_CAPTURE(Calculate, nested_1023, bench::NestedExpression());
 BENCHMARK_CAPTURE(Calculate, flat_1024_terms, bench::FlatExpression());
 
@@ -68,6 +69,7 @@ void Muparser(benchmark::State& state, const std::string& text) {
 BENCHMARK_CAPTURE(Muparser, short, bench::ShortExpression());
 BENCHMARK_CAPTURE(Muparser, example, bench::ExampleExpression());
 BENCHMARK_CAPTURE(Muparser, random_2047_bytes, bench::RandomExpression());
+BENCHMARK_CAPTURE(Muparser, decimals_2047_bytes, bench::DecimalExpression());
 BENCHMARK_CAPTURE(Muparser, nested_1023, bench::NestedExpression());
 BENCHMARK_CAPTURE(Muparser, flat_1024_terms, bench::FlatExpression());
 #endif

@@ -7,7 +7,7 @@
 //           muparser  SetExpr + Eval on a reused parser, formatted as calc does
 //           floor     a loop reading each byte once, one allocation and free per
 //                     node and one formatting of the value
-//   CASE:   short example random nested flat vars10 vars1000 vars10000
+//   CASE:   short example random decimals nested flat vars10 vars1000 vars10000
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
   if (name == "short") text = bench::ShortExpression();
   else if (name == "example") text = bench::ExampleExpression();
   else if (name == "random") text = bench::RandomExpression();
+  else if (name == "decimals") text = bench::DecimalExpression();
   else if (name == "nested") text = bench::NestedExpression();
   else if (name == "flat") text = bench::FlatExpression();
   else if (name.rfind("vars", 0) == 0) {

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Instructions per command, under callgrind: the total for 2 repetitions minus
 # the total for 1, so set-up, warm-up and process start cancel out.
-# Usage: bench/count_instructions.sh [BUILD_DIR]   (default build/native)
+# Usage: bench/count_instructions.sh [BUILD_DIR [CASE...]]   (default build/native, every case)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 driver="${1:-build/native}/bin/count_driver"
+shift $(($# > 0 ? 1 : 0))
+cases=("$@")
+[ ${#cases[@]} -gt 0 ] || cases=(short example random decimals nested flat vars10 vars1000 vars10000)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -21,7 +24,7 @@ per_command() {  # ENGINE CASE
 }
 
 printf '%-10s %12s %12s %12s %10s %12s\n' case calc floor muparser calc/floor muparser/calc
-for name in short example random nested flat vars10 vars1000 vars10000; do
+for name in "${cases[@]}"; do
   calc=$(per_command calc "$name")
   floor=$(per_command floor "$name")
   muparser=$(per_command muparser "$name")

@@ -40,16 +40,17 @@ struct VariableEntry {
   VariableEntry* next;
 };
 
-// Head of the process-wide list of variables, newest first.
+// Head of the process-wide list of variables, newest first. An index beside it
+// finds names; entries are added only through FindOrAddVariable.
 extern VariableEntry* VariableTable;
 
 // Returns the entry whose name matches `name` byte for byte (case-sensitive),
 // adding one with value 0.0 at the front if there is none. Throws
-// std::bad_alloc and leaves the table unchanged when memory runs out.
+// std::bad_alloc and leaves the table and its index unchanged when memory runs out.
 VariableEntry* FindOrAddVariable(const char* name);
 
-// Frees every entry and empties the table. Runs by itself when the library
-// unloads, so a host that loads and unloads the plug-in loses no memory.
+// Frees every entry and the index and empties the table. Runs by itself when
+// the library unloads, so a host that loads and unloads the plug-in loses no memory.
 void ClearVariables();
 
 // ---------------------------------------------------------------------------

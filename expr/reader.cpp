@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 #include "expr.h"
@@ -50,6 +51,20 @@ ByteClass ClassOf(char c) {
   return kByteClasses.of[static_cast<unsigned char>(c)];
 }
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+std::uint64_t DigitValue(char c) {
+  return static_cast<std::uint64_t>(c - '0');
+}
+
+// The integers a double holds exactly, and the powers of ten it holds exactly.
+constexpr std::uint64_t kMaxExactInteger = std::uint64_t{1} << 53;
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
 bool ContinuesNumber(char c) {
   return ClassOf(c) == ByteClass::Digit || ClassOf(c) == ByteClass::Point;
 }
@@ -61,7 +76,8 @@ bool ContinuesName(char c) {
 // Reads the name or number that starts at `start` into TokenText while
 // `continues` accepts its bytes, leaves ReadPosition on the first byte after
 // it and returns `kind`. An overlong token is consumed whole, flagged and read
-// as Other. Kept out of line so that the common one-byte tokens stay cheap.
+// as Other. Kept out of line so that the common one-byte tokens stay cheap;
+// `continues` is a lambda, so that each kind of token inlines its own test.
 template <typename Predicate>
 __attribute__((noinline)) TokenKind ScanToken(std::int32_t start, Predicate continues,
                                               TokenKind kind) {
@@ -127,34 +143,20 @@ NodePtr ParseTermRest(NodePtr tree) {
 }  // namespace
 
 double ConvertNumberText(const char* text) {
-  // Most numbers typed are short: up to 15 significant digits and 22
-  // decimals, both the digits and the power of ten are exact doubles, and one
-  // division rounds the quotient correctly, as a full conversion would.
-  constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                     1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                     1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  // Most numbers typed are short: read as one integer of at most 2^53 with at
+  // most 22 decimals, both the digits and the power of ten are exact doubles,
+  // and one division rounds the quotient correctly, as a full conversion would.
   std::uint64_t digits = 0;
-  int digit_count = 0;
-  int decimals = 0;
-  bool seen_point = false;
-  bool seen_digit = false;
   const char* c = text;
-  for (;; ++c) {
-    if (*c >= '0' && *c <= '9') {
-      if (digit_count == 15) break;
-      seen_digit = true;
-      digits = digits * 10 + static_cast<std::uint64_t>(*c - '0');
-      digit_count += digits != 0 ? 1 : 0;  // leading zeros are not significant
-      decimals += seen_point ? 1 : 0;
-    } else if (*c == '.' && !seen_point) {
-      seen_point = true;
-    } else {
-      break;
-    }
+  for (; IsDigit(*c) && digits <= kMaxExactInteger; ++c) digits = digits * 10 + DigitValue(*c);
+  std::size_t decimals = 0;
+  if (*c == '.' && digits <= kMaxExactInteger) {
+    const char* fraction = ++c;
+    for (; IsDigit(*c) && digits <= kMaxExactInteger; ++c) digits = digits * 10 + DigitValue(*c);
+    decimals = static_cast<std::size_t>(c - fraction);
   }
-  const bool ended = *c < '0' || *c > '9';
-  if (ended && decimals <= 22) {
-    return seen_digit ? static_cast<double>(digits) / kPowersOfTen[decimals] : 0.0;
+  if (!IsDigit(*c) && digits <= kMaxExactInteger && decimals < std::size(kExactPowersOfTen)) {
+    return static_cast<double>(digits) / kExactPowersOfTen[decimals];
   }
 
   double value = 0.0;
@@ -187,9 +189,11 @@ TokenKind NextToken() {
       return static_cast<TokenKind>(text[position]);
     case ByteClass::Digit:
     case ByteClass::Point:
-      return ScanToken(position, ContinuesNumber, TokenKind::Number);
+      return ScanToken(
+          position, [](char c) { return ContinuesNumber(c); }, TokenKind::Number);
     case ByteClass::Letter:
-      return ScanToken(position, ContinuesName, TokenKind::Name);
+      return ScanToken(
+          position, [](char c) { return ContinuesName(c); }, TokenKind::Name);
     default:
       Reader.ReadPosition = position + 1;
       return TokenKind::Other;

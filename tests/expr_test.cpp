@@ -125,6 +125,8 @@ TEST(Numbers, ConvertAsAtofReadsDigitsAndPoints) {
       {"0.1", 0.1},       {"007", 7.0},          {"1.5.9", 1.5},
       {"123456789012345678901234567890", 123456789012345678901234567890.0},
       {"0.000000000000000000001", 1e-21},
+      {"0.0000000000000000000001", 1e-22},
+      {"0.00000000000000000000001", 1e-23},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ConvertNumberText(c.text), c.value) << "text: " << c.text;
@@ -136,6 +138,8 @@ TEST(Numbers, ConversionIsCorrectlyRounded) {
   EXPECT_EQ(ConvertNumberText("9007199254740993"), 9007199254740992.0);
   EXPECT_EQ(ConvertNumberText("9007199254740993.0000000001"), 9007199254740994.0);
   EXPECT_EQ(ConvertNumberText("0.30000000000000004"), 0.1 + 0.2);
+  // Digits just above 2^53 are no longer exact: one division would round twice.
+  EXPECT_EQ(ConvertNumberText("900719925474099.5"), 900719925474099.5);
 }
 
 TEST(Numbers, ShortAndLongFormsAgreeWithAFullConversion) {
@@ -360,6 +364,25 @@ TEST(Variables, NewNamesGoToTheFrontAndStayUnique) {
     if (std::strcmp(entry->name, "front1") == 0) ++count;
   }
   EXPECT_EQ(count, 1);
+}
+
+TEST(Variables, IndexKeepsNamesApartAndFindsThemAfterGrowing) {
+  // Names one byte or only case apart, then enough more to double the index many times.
+  const char* const near_names[] = {"near", "Near", "nEar", "neaR", "neas", "nea", "near0", "NEAR"};
+  std::vector<VariableEntry*> entries;
+  for (const char* name : near_names) entries.push_back(FindOrAddVariable(name));
+  std::vector<VariableEntry*> grown;
+  for (int i = 0; i < 3000; ++i) {
+    grown.push_back(FindOrAddVariable(("g" + std::to_string(i)).c_str()));
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(FindOrAddVariable(near_names[i]), entries[i]) << near_names[i];
+    EXPECT_STREQ(entries[i]->name, near_names[i]);
+    for (std::size_t j = 0; j < i; ++j) EXPECT_NE(entries[i], entries[j]) << near_names[i];
+  }
+  EXPECT_EQ(FindOrAddVariable("g0"), grown.front());
+  EXPECT_EQ(FindOrAddVariable("g2999"), grown.back());
+  EXPECT_EQ(VariableTable, grown.back());
 }
 
 TEST(Variables, StopAtTheFirstNonNameCharacter) {

@@ -166,18 +166,6 @@ std::vector<VariableEntry*> EntriesAddedSince(VariableEntry* old_head) {
   return added;
 }
 
-// Puts the table back as `saved` was: drops entries added since, restores values.
-void RestoreTable(const std::vector<Variable>& saved) {
-  VariableEntry* old_head = saved.empty() ? nullptr : saved.front().entry;
-  while (VariableTable != old_head && VariableTable != nullptr) {
-    VariableEntry* entry = VariableTable;
-    VariableTable = entry->next;
-    delete[] entry->name;
-    delete entry;
-  }
-  for (const Variable& variable : saved) variable.entry->value = variable.value;
-}
-
 // Whether `name` stands in `text` as a whole name.
 bool NamesVariable(const std::string& text, const std::string& name) {
   auto is_name_char = [](char c) {
@@ -202,23 +190,38 @@ struct Outcome {
   std::int32_t returned;
   std::vector<char> result;
   long calls;
-  long leaked;  // blocks still live beyond those of new table entries
+  long live_before;  // blocks live when the command started
+  long live_after;   // and when it returned
   bool failed;
 };
 
 Outcome RunCounted(const char* command, const std::string& parameter, long fail_at) {
   std::vector<char> result(CALC_RESULT_BUFFER_SIZE, kCanary);
-  VariableEntry* head = VariableTable;
   const long live_before = live_allocations;
   allocation_calls = 0;
   failure_injected = false;
   fail_at_call = fail_at;
   const std::int32_t returned = ParseCommand(command, parameter.c_str(), nullptr, result.data());
   fail_at_call = 0;
-  const long calls = allocation_calls;
-  const bool failed = failure_injected;
-  const long added = static_cast<long>(EntriesAddedSince(head).size());
-  return {returned, std::move(result), calls, live_allocations - live_before - 2 * added, failed};
+  return {returned,    std::move(result), allocation_calls, live_before, live_allocations,
+          failure_injected};
+}
+
+// Puts the table back as `before` was, building it afresh oldest first (and
+// `before` then describes it anew), and returns how many blocks `run` left
+// live beyond those of the table. A table of the same names holds as many
+// blocks, its index included, however it was grown.
+long LeakedBy(const Outcome& run, std::vector<Variable>& before) {
+  long live = live_allocations;
+  ClearVariables();
+  const long table_after_run = live - live_allocations;
+  live = live_allocations;
+  for (auto variable = before.rbegin(); variable != before.rend(); ++variable) {
+    FindOrAddVariable(variable->name.c_str())->value = variable->value;
+  }
+  const long table_before_run = live_allocations - live;
+  before = TableContents();
+  return run.live_after - run.live_before - (table_after_run - table_before_run);
 }
 
 struct Command {
@@ -260,30 +263,30 @@ TEST(OutOfMemory, EveryAllocationFailingInTurnLeavesNoTrace) {
   for (const Command& command : kCommands) {
     SCOPED_TRACE(Describe(command));
     const std::string parameter = command.parameter;
-    const std::vector<Variable> before = TableContents();
+    std::vector<Variable> before = TableContents();
 
     // Unhindered: what the command writes and the table it leaves.
     const Outcome expected = RunCounted(command.word, parameter, 0);
     ASSERT_EQ(expected.returned, 1);
     ASSERT_FALSE(expected.failed);
-    EXPECT_EQ(expected.leaked, 0) << "blocks left behind by a successful command";
     const std::vector<Variable> expected_table = TableContents();
-    RestoreTable(before);
+    EXPECT_EQ(LeakedBy(expected, before), 0) << "blocks left behind by a successful command";
 
     for (long fail_at = 1;; ++fail_at) {
       SCOPED_TRACE("allocation " + std::to_string(fail_at) + " fails");
       const Outcome outcome = RunCounted(command.word, parameter, fail_at);
       ASSERT_EQ(outcome.returned, 1);
-      EXPECT_EQ(outcome.leaked, 0) << "blocks leaked";
       if (!outcome.failed) {
-        // The command needed fewer allocations: it completed as unhindered,
-        // and its effects stay for the next command.
+        // The command needed fewer allocations: it completed as unhindered.
         EXPECT_EQ(fail_at, expected.calls + 1);
         EXPECT_EQ(outcome.result, expected.result);
         for (const Variable& variable : expected_table) {
           EXPECT_EQ(FindOrAddVariable(variable.name.c_str())->value, variable.value)
               << variable.name;
         }
+        EXPECT_EQ(LeakedBy(outcome, before), 0) << "blocks leaked";
+        // Its effects stay for the next command.
+        RunCounted(command.word, parameter, 0);
         break;
       }
       ++failures_checked;
@@ -296,27 +299,30 @@ TEST(OutOfMemory, EveryAllocationFailingInTurnLeavesNoTrace) {
       }
 
       // Old variables keep their values; new ones are named in the text and hold 0.
+      // The index still finds every entry of the list, old and new.
       const std::vector<VariableEntry*> added =
           EntriesAddedSince(before.empty() ? nullptr : before.front().entry);
       for (VariableEntry* entry : added) {
         EXPECT_TRUE(NamesVariable(parameter, entry->name)) << "stray entry " << entry->name;
         EXPECT_EQ(entry->value, 0.0) << entry->name;
+        EXPECT_EQ(FindOrAddVariable(entry->name), entry) << entry->name;
       }
       for (const Variable& variable : before) {
         EXPECT_EQ(variable.entry->value, variable.value) << variable.name;
         EXPECT_STREQ(variable.entry->name, variable.name.c_str());
+        EXPECT_EQ(FindOrAddVariable(variable.name.c_str()), variable.entry) << variable.name;
       }
+      EXPECT_EQ(LeakedBy(outcome, before), 0) << "blocks leaked";
 
       // The same command then runs as if the failure had never been.
       const Outcome again = RunCounted(command.word, parameter, 0);
       ASSERT_EQ(again.returned, 1);
       EXPECT_EQ(again.result, expected.result);
-      EXPECT_EQ(again.leaked, 0);
       for (const Variable& variable : expected_table) {
         VariableEntry* entry = FindOrAddVariable(variable.name.c_str());
         EXPECT_EQ(entry->value, variable.value) << variable.name;
       }
-      RestoreTable(before);
+      EXPECT_EQ(LeakedBy(again, before), 0);
     }
   }
   EXPECT_GT(failures_checked, 100);
