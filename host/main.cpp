@@ -5,10 +5,10 @@
 // Runs each COMMAND ("/xcalc 1+2") given as an argument; without any, reads
 // commands from standard input, one a line, until its end. --locale switches
 // the host process to another C locale first, as some chat hosts do. At a
-// terminal it first lists the plug-in's commands; "!about" shows its about box.
+// terminal it first lists the plug-in's commands, offers line editing and
+// history where built with libedit; "!about" shows its about box.
 #include <clocale>
 #include <cstdio>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -24,8 +24,7 @@
 
 namespace {
 
-void RunLine(const PluginLibrary& plugin, std::string line) {
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+void RunLine(const PluginLibrary& plugin, const std::string& line) {
   if (line.empty()) return;
   if (line == "!about" && plugin.configure != nullptr) {
     plugin.configure();
@@ -75,14 +74,7 @@ int main(int argc, char** argv) {
                   DescribePlugin(plugin).c_str());
     }
     std::string line;
-    for (;;) {
-      if (interactive) {
-        std::printf("> ");
-        std::fflush(stdout);
-      }
-      if (!std::getline(std::cin, line)) break;
-      RunLine(plugin, line);
-    }
+    while (ReadInputLine(interactive, "> ", line)) RunLine(plugin, line);
     if (interactive) std::printf("\n");
   }
 
