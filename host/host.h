@@ -68,6 +68,12 @@ bool ReadToastRequest(std::uintptr_t record, std::intptr_t width, Toast& toast);
 // console host was built with libedit, offers line editing and history.
 bool ReadInputLine(bool interactive, const char* prompt, std::string& line);
 
+// The GUI host's window classes, by which tools find its main window and the
+// toasts it pops up, and its menu's commands (WM_COMMAND), by which they use it.
+constexpr const char* kGuiWindowClass = "CalcGuiWindow";
+constexpr const char* kGuiToastClass = "CalcGuiToast";
+enum GuiMenuCommand : int { kGuiMenuCommands = 101, kGuiMenuAbout, kGuiMenuExit };
+
 // Receives toast requests in a top-level window and writes each to standard
 // output as one line: "[caption] message". Only one may exist at a time.
 class ToastWindow {
