@@ -36,8 +36,6 @@ constexpr int kInputHeight = 24;
 constexpr int kToastWidth = 250;
 constexpr int kToastLineHeight = 20;
 constexpr int kToastHeight = 2 * kToastLineHeight + 2 * kMargin;
-// A toast's distance from the main window's lower right corner.
-constexpr int kToastInset = 40;
 
 // How long a toast stays up, and how often a script tries its next line.
 constexpr UINT kToastLifetimeMs = 5000;
@@ -132,13 +130,13 @@ void SubmitInput() {
   AppendTranscript(shown);
 }
 
-// Pops up `toast` near the main window's lower right corner for kToastLifetimeMs;
-// it never calls into the plug-in, which may be in the middle of a call.
+// Pops up `toast` in the lower right corner of the screen for kToastLifetimeMs,
+// above those still up; it never calls into the plug-in, which may be mid-call.
 void ShowToast(const Toast& toast) {
-  RECT frame;
-  GetWindowRect(host.window, &frame);
-  const int x = frame.right - kToastInset - kToastWidth;
-  const int y = frame.bottom - kToastInset - (host.open_toasts + 1) * (kToastHeight + kMargin);
+  RECT screen;
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &screen, 0);
+  const int x = screen.right - kMargin - kToastWidth;
+  const int y = screen.bottom - (host.open_toasts + 1) * (kToastHeight + kMargin);
   const HINSTANCE instance = GetModuleHandleA(nullptr);
   HWND popup = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kGuiToastClass,
                                toast.caption.c_str(), WS_POPUP | WS_BORDER, x, y, kToastWidth,
