@@ -6,8 +6,8 @@ cd "$(dirname "$0")/.."
 
 # --- Packages ---------------------------------------------------------------
 packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev locales
-  libclang-rt-14-dev libmuparser-dev
-  g++-mingw-w64-i686 wine wine32:i386 xvfb xauth)
+  libclang-rt-14-dev libmuparser-dev libedit-dev
+  g++-mingw-w64-i686 wine wine32:i386 xvfb xauth imagemagick x11-utils)
 
 as_root() {
   if [ "$(id -u)" -ne 0 ]; then
