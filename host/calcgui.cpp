@@ -340,12 +340,13 @@ int main(int argc, char** argv) {
 
   const HINSTANCE instance = GetModuleHandleA(nullptr);
   if (!RegisterClasses(instance)) return Fail("Cannot register the window classes");
-  host.font = CreateFontA(-kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                          DEFAULT_PITCH | FF_SWISS, kFontFace);
-  host.bold_font = CreateFontA(-kFontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                               DEFAULT_PITCH | FF_SWISS, kFontFace);
+  const auto make_font = [](int weight) {
+    return CreateFontA(-kFontHeight, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_SWISS, kFontFace);
+  };
+  host.font = make_font(FW_NORMAL);
+  host.bold_font = make_font(FW_BOLD);
   host.window = CreateWindowExA(0, kGuiWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                 CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr,
                                 CreateMainMenu(), instance, nullptr);
