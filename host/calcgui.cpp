@@ -25,7 +25,6 @@ namespace {
 constexpr const char* kWindowTitle = "Calculator plug-in host";
 constexpr const char* kFontFace = "Tahoma";
 constexpr const char* kPrompt = "> ";
-constexpr const char* kAboutLine = "!about";
 
 // Layout, in pixels.
 constexpr int kFontHeight = 15;
@@ -79,7 +78,8 @@ bool Refused() {
 // The text of a window; empty for a null window.
 std::string WindowText(HWND window) {
   std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+  const int copied = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+  text.resize(static_cast<std::size_t>(copied));
   return text;
 }
 
@@ -94,7 +94,7 @@ void AppendTranscript(const std::string& text) {
   SendMessageA(host.transcript, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(lines.c_str()));
 }
 
-// Adds the plug-in's name and commands (PublishInfo) to the transcript, unless a call is in progress.
+// Adds the plug-in's command list (PublishInfo) to the transcript, unless a call is in progress.
 void ShowCommands() {
   if (Refused()) return;
   std::string description;
@@ -118,7 +118,7 @@ void SubmitInput() {
   if (line.empty() || Refused()) return;
   SetWindowTextA(host.input, "");
   AppendTranscript(kPrompt + line);
-  if (line == kAboutLine) {
+  if (line == kAboutCommand) {
     ShowAbout();
     return;
   }
@@ -130,8 +130,7 @@ void SubmitInput() {
   AppendTranscript(shown);
 }
 
-// Pops up `toast` in the lower right corner of the screen for kToastLifetimeMs,
-// above those still up; it never calls into the plug-in, which may be mid-call.
+// Pops up `toast` at the screen's lower right, above those still up; never calls the plug-in.
 void ShowToast(const Toast& toast) {
   RECT screen;
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &screen, 0);
@@ -144,12 +143,12 @@ void ShowToast(const Toast& toast) {
   if (popup == nullptr) return;
   ++host.open_toasts;
   const int text_width = kToastWidth - 2 * kMargin;
-  HWND caption = CreateWindowExA(0, "STATIC", toast.caption.c_str(), WS_CHILD | WS_VISIBLE, kMargin,
-                                 kMargin, text_width, kToastLineHeight, popup, nullptr, instance,
-                                 nullptr);
-  HWND message = CreateWindowExA(0, "STATIC", toast.message.c_str(), WS_CHILD | WS_VISIBLE,
-                                 kMargin, kMargin + kToastLineHeight, text_width, kToastLineHeight,
-                                 popup, nullptr, instance, nullptr);
+  HWND caption =
+      CreateWindowExA(0, "STATIC", toast.caption.c_str(), WS_CHILD | WS_VISIBLE, kMargin, kMargin,
+                      text_width, kToastLineHeight, popup, nullptr, instance, nullptr);
+  HWND message = CreateWindowExA(0, "STATIC", toast.message.c_str(), WS_CHILD | WS_VISIBLE, kMargin,
+                                 kMargin + kToastLineHeight, text_width, kToastLineHeight, popup,
+                                 nullptr, instance, nullptr);
   SendMessageA(caption, WM_SETFONT, reinterpret_cast<WPARAM>(host.bold_font), FALSE);
   SendMessageA(message, WM_SETFONT, reinterpret_cast<WPARAM>(host.font), FALSE);
   SetTimer(popup, kToastTimer, kToastLifetimeMs, nullptr);
@@ -167,6 +166,7 @@ void RunScriptStep() {
   SubmitInput();
 }
 
+// A toast: closes itself when its timer fires or it is clicked.
 LRESULT CALLBACK ToastProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_TIMER:
@@ -210,10 +210,11 @@ void CreateChildren(HWND window) {
   for (HWND child : {host.transcript, host.input}) {
     SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(host.font), FALSE);
   }
-  host.edit_procedure = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
-      host.input, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InputProcedure)));
+  host.edit_procedure = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrA(host.input, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InputProcedure)));
 }
 
+// The main window: lays out its children, shows toasts, runs menu commands and script steps.
 LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == host.toast_message && host.toast_message != 0) {
     Toast toast;
@@ -347,8 +348,8 @@ int main(int argc, char** argv) {
   };
   host.font = make_font(FW_NORMAL);
   host.bold_font = make_font(FW_BOLD);
-  host.window = CreateWindowExA(0, kGuiWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr,
+  host.window = CreateWindowExA(0, kGuiWindowClass, kWindowTitle, WS_OVERLAPPEDWINDOW,
+                                CW_USEDEFAULT, CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr,
                                 CreateMainMenu(), instance, nullptr);
   if (host.window == nullptr) return Fail("Cannot create the window");
   ShowWindow(host.window, SW_SHOWNORMAL);

@@ -44,6 +44,9 @@ void SplitCommandLine(const std::string& line, std::string& word, std::string& p
 // loading it, and describes them in a few lines; empty if it publishes none.
 std::string DescribePlugin(const PluginLibrary& plugin);
 
+// The line that shows the plug-in's about box (Configure) in either host.
+constexpr const char* kAboutCommand = "!about";
+
 // What RunCommandLine shows for a handled command that left the result buffer as it was.
 constexpr const char* kNoValue = "(no value)";
 

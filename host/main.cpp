@@ -26,7 +26,7 @@ namespace {
 
 void RunLine(const PluginLibrary& plugin, const std::string& line) {
   if (line.empty()) return;
-  if (line == "!about" && plugin.configure != nullptr) {
+  if (line == kAboutCommand && plugin.configure != nullptr) {
     plugin.configure();
     return;
   }
@@ -70,8 +70,8 @@ int main(int argc, char** argv) {
   } else {
     const bool interactive = isatty(STDIN_FILENO) != 0;
     if (interactive) {
-      std::printf("%s(!about: the plug-in's about box; end of input quits)\n",
-                  DescribePlugin(plugin).c_str());
+      std::printf("%s(%s: the plug-in's about box; end of input quits)\n",
+                  DescribePlugin(plugin).c_str(), kAboutCommand);
     }
     std::string line;
     while (ReadInputLine(interactive, "> ", line)) RunLine(plugin, line);

@@ -17,6 +17,7 @@ constexpr DWORD kPatienceMs = 90000;
 constexpr DWORD kPollMs = 50;
 constexpr const char* kAboutCaption = "About Calculator Plugin...";
 
+// Polls `condition` until it holds or kPatienceMs pass; returns it then.
 template <typename Condition>
 bool WaitFor(Condition condition) {
   for (DWORD waited = 0; waited < kPatienceMs; waited += kPollMs) {
@@ -26,8 +27,7 @@ bool WaitFor(Condition condition) {
   return condition();
 }
 
-// The window's text, asked of the window itself (GetWindowText would read another
-// process's edit control's caption instead).
+// The window's text, asked of the window itself (GetWindowText reads a caption instead).
 std::string Text(HWND window) {
   const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
   std::vector<char> text(static_cast<std::size_t>(length) + 1, '\0');
@@ -139,8 +139,7 @@ TEST(GuiHost, TypedLinesToastsAndTheAboutBox) {
   } cases[] = {
       {"/xcalc (666/77)*8+3-(2.5*8)+10",
        "> /xcalc (666/77)*8+3-(2.5*8)+10\r\n(666/77)*8+3-(2.5*8)+10=\r\n62.19\r\n", nullptr},
-      {"/xprecis 5",
-       "> /xprecis 5\r\n[Calculator Options...] Floatting point precision: 5\r\n",
+      {"/xprecis 5", "> /xprecis 5\r\n[Calculator Options...] Floatting point precision: 5\r\n",
        "Floatting point precision: 5"},
       {"/xcalc a=1/3", "> /xcalc a=1/3\r\na=1/3=\r\n0.33333\r\n", nullptr},
       {"/xcalc 2+", "> /xcalc 2+\r\n(no value)\r\n", nullptr},
