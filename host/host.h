@@ -1,6 +1,7 @@
-// The console host: loads a plug-in library and drives it as a chat host does.
+// The hosts' shared parts: load a plug-in library and drive it as a chat host does.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "calcplugin.h"
@@ -43,9 +44,38 @@ void SplitCommandLine(const std::string& line, std::string& word, std::string& p
 // loading it, and describes them in a few lines; empty if it publishes none.
 std::string DescribePlugin(const PluginLibrary& plugin);
 
+// The line that shows the plug-in's about box (Configure) in either host.
+constexpr const char* kAboutCommand = "!about";
+
+// What RunCommandLine shows for a handled command that left the result buffer as it was.
+constexpr const char* kNoValue = "(no value)";
+
 // Runs one input line through the plug-in and returns what the host shows:
-// the result text for a handled command, a note for an unhandled one.
+// the result text for a handled command (empty when the plug-in emptied the
+// buffer, kNoValue when it left it alone), a note for an unhandled one.
 std::string RunCommandLine(const PluginLibrary& plugin, const std::string& line);
+
+// A toast request as a host shows it; text in UTF-8 when it came as 16-bit text.
+struct Toast {
+  std::string caption;
+  std::string message;
+};
+
+// Reads the request whose address arrived as the toast message's first
+// parameter (`record`) and whose width arrived as its second; false, leaving
+// `toast` alone, for a null record or a width other than CALC_TOAST_NARROW or CALC_TOAST_WIDE.
+bool ReadToastRequest(std::uintptr_t record, std::intptr_t width, Toast& toast);
+
+// Reads one line of input into `line`, without its line end; false at the end
+// of input. At a terminal (`interactive`) it shows `prompt` and, where the
+// console host was built with libedit, offers line editing and history.
+bool ReadInputLine(bool interactive, const char* prompt, std::string& line);
+
+// The GUI host's window classes, by which tools find its main window and the
+// toasts it pops up, and its menu's commands (WM_COMMAND), by which they use it.
+constexpr const char* kGuiWindowClass = "CalcGuiWindow";
+constexpr const char* kGuiToastClass = "CalcGuiToast";
+enum GuiMenuCommand : int { kGuiMenuCommands = 101, kGuiMenuAbout, kGuiMenuExit };
 
 // Receives toast requests in a top-level window and writes each to standard
 // output as one line: "[caption] message". Only one may exist at a time.

@@ -5,10 +5,10 @@
 // Runs each COMMAND ("/xcalc 1+2") given as an argument; without any, reads
 // commands from standard input, one a line, until its end. --locale switches
 // the host process to another C locale first, as some chat hosts do. At a
-// terminal it first lists the plug-in's commands; "!about" shows its about box.
+// terminal it first lists the plug-in's commands, offers line editing and
+// history where built with libedit; "!about" shows its about box.
 #include <clocale>
 #include <cstdio>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -24,10 +24,9 @@
 
 namespace {
 
-void RunLine(const PluginLibrary& plugin, std::string line) {
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+void RunLine(const PluginLibrary& plugin, const std::string& line) {
   if (line.empty()) return;
-  if (line == "!about" && plugin.configure != nullptr) {
+  if (line == kAboutCommand && plugin.configure != nullptr) {
     plugin.configure();
     return;
   }
@@ -71,18 +70,11 @@ int main(int argc, char** argv) {
   } else {
     const bool interactive = isatty(STDIN_FILENO) != 0;
     if (interactive) {
-      std::printf("%s(!about: the plug-in's about box; end of input quits)\n",
-                  DescribePlugin(plugin).c_str());
+      std::printf("%s(%s: the plug-in's about box; end of input quits)\n",
+                  DescribePlugin(plugin).c_str(), kAboutCommand);
     }
     std::string line;
-    for (;;) {
-      if (interactive) {
-        std::printf("> ");
-        std::fflush(stdout);
-      }
-      if (!std::getline(std::cin, line)) break;
-      RunLine(plugin, line);
-    }
+    while (ReadInputLine(interactive, "> ", line)) RunLine(plugin, line);
     if (interactive) std::printf("\n");
   }
 

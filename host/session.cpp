@@ -1,4 +1,5 @@
 // Turning typed lines into plug-in calls, as the chat host does.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -44,10 +45,14 @@ std::string RunCommandLine(const PluginLibrary& plugin, const std::string& line)
   std::string word;
   std::string parameter;
   SplitCommandLine(line, word, parameter);
-  // The host owns the result buffer and hands it over empty.
-  std::vector<char> result(CALC_RESULT_BUFFER_SIZE, '\0');
+  // The host owns the result buffer and hands it over without a terminator
+  // anywhere, so a buffer the plug-in left alone tells itself apart from one
+  // it emptied: any text the plug-in writes ends in a NUL.
+  constexpr char kUntouched = '\x7f';
+  std::vector<char> result(CALC_RESULT_BUFFER_SIZE, kUntouched);
   if (plugin.parse_command(word.c_str(), parameter.c_str(), nullptr, result.data()) == 0) {
     return "(" + word + ": not a command of this plug-in)";
   }
+  if (std::find(result.begin(), result.end(), '\0') == result.end()) return kNoValue;
   return std::string(result.data());
 }

@@ -1,6 +1,5 @@
 // A top-level window that shows the toasts a plug-in asks for.
 #include <cstdio>
-#include <string>
 
 #include "host/host.h"
 #include "platform/window.h"
@@ -40,35 +39,33 @@ std::string Utf8FromUtf16(const char16_t* text) {
   return out;
 }
 
-// Reads the request, whose address is `record`, while the plug-in's send is
-// still in progress; `width` says which of the two records it is.
-void ShowToast(WPARAM record, LPARAM width) {
-  std::string caption;
-  std::string message;
-  if (width == CALC_TOAST_NARROW) {
-    const auto* request = reinterpret_cast<const CalcToastRequest*>(record);
-    if (request->caption != nullptr) caption = request->caption;
-    if (request->message != nullptr) message = request->message;
-  } else {
-    const auto* request = reinterpret_cast<const CalcToastRequestW*>(record);
-    if (request->caption != nullptr) caption = request->caption;
-    if (request->message != nullptr) message = Utf8FromUtf16(request->message);
-  }
-  std::printf("[%s] %s\n", caption.c_str(), message.c_str());
-  std::fflush(stdout);
-}
-
 LRESULT CALLBACK ToastProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  // A request without a record, or of a width this host does not know, is not shown.
-  if (message == toast_message && toast_message != 0 && wparam != 0 &&
-      (lparam == CALC_TOAST_NARROW || lparam == CALC_TOAST_WIDE)) {
-    ShowToast(wparam, lparam);
+  Toast toast;
+  if (message == toast_message && toast_message != 0 && ReadToastRequest(wparam, lparam, toast)) {
+    std::printf("[%s] %s\n", toast.caption.c_str(), toast.message.c_str());
+    std::fflush(stdout);
     return 1;
   }
   return DefWindowProcA(window, message, wparam, lparam);
 }
 
 }  // namespace
+
+bool ReadToastRequest(std::uintptr_t record, std::intptr_t width, Toast& toast) {
+  // A request without a record, or of a width this host does not know, is not read.
+  if (record == 0 || (width != CALC_TOAST_NARROW && width != CALC_TOAST_WIDE)) return false;
+  toast = Toast();
+  if (width == CALC_TOAST_NARROW) {
+    const auto* request = reinterpret_cast<const CalcToastRequest*>(record);
+    if (request->caption != nullptr) toast.caption = request->caption;
+    if (request->message != nullptr) toast.message = request->message;
+  } else {
+    const auto* request = reinterpret_cast<const CalcToastRequestW*>(record);
+    if (request->caption != nullptr) toast.caption = request->caption;
+    if (request->message != nullptr) toast.message = Utf8FromUtf16(request->message);
+  }
+  return true;
+}
 
 ToastWindow::ToastWindow() {
   if (toast_window != nullptr) return;

@@ -87,6 +87,9 @@ TEST(Session, CommandsAsArguments) {
        "6*7=\n42.00\n[Calculator Options...] Floatting point precision: 0\n6*7=\n42\n"},
       // A freshly loaded library refuses "1a" and confirms its initial setting.
       {"\"/xprecis 1a\"", "[Calculator Options...] Floatting point precision: 2\n"},
+      // A value only where the plug-in wrote one: not for a missing operand, nor for /xprecis.
+      {"\"/xcalc 2+\" \"/xcalc =2\" \"/xprecis 3\" \"/xcalc 2\"",
+       "(no value)\n(no value)\n[Calculator Options...] Floatting point precision: 3\n2=\n2.000\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(RunHost(c.arguments), c.output) << c.arguments;
 }

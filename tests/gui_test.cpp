@@ -1,0 +1,186 @@
+// The GUI host driven as a person drives it: its window found on the screen,
+// lines typed into its input line and sent with Enter, its menu's commands
+// chosen, the transcript read back, the toasts and the about box found
+// as the windows they are.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+
+namespace {
+
+// Wine under an emulator starts a program in seconds, not milliseconds.
+constexpr DWORD kPatienceMs = 90000;
+constexpr DWORD kPollMs = 50;
+constexpr const char* kAboutCaption = "About Calculator Plugin...";
+
+// Polls `condition` until it holds or kPatienceMs pass; returns it then.
+template <typename Condition>
+bool WaitFor(Condition condition) {
+  for (DWORD waited = 0; waited < kPatienceMs; waited += kPollMs) {
+    if (condition()) return true;
+    Sleep(kPollMs);
+  }
+  return condition();
+}
+
+// The window's text, asked of the window itself (GetWindowText reads a caption instead).
+std::string Text(HWND window) {
+  const LRESULT length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+  std::vector<char> text(static_cast<std::size_t>(length) + 1, '\0');
+  SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  return text.data();
+}
+
+// The visible top-level window of `class_name` that process `process` owns, or null.
+HWND FindProcessWindow(DWORD process, const char* class_name) {
+  for (HWND window = FindWindowExA(nullptr, nullptr, class_name, nullptr); window != nullptr;
+       window = FindWindowExA(nullptr, window, class_name, nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == process && IsWindowVisible(window)) return window;
+  }
+  return nullptr;
+}
+
+// The texts of a window's children, in creation order.
+std::vector<std::string> ChildTexts(HWND window) {
+  std::vector<std::string> texts;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    texts.push_back(Text(child));
+  }
+  return texts;
+}
+
+class GuiHost {
+ public:
+  GuiHost() {
+    // The host program is built beside the plug-in; it is given the plug-in's path all the same.
+    const std::string plugin = DefaultPluginPath();
+    const std::string program = plugin.substr(0, plugin.find_last_of("/\\") + 1) + "calcgui.exe";
+    std::string command = "\"" + program + "\" --plugin \"" + plugin + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_)) {
+      return;
+    }
+    WaitFor([this] { return (window = FindProcessWindow(process_.dwProcessId, kGuiWindowClass)); });
+    // The transcript is the multi-line edit control, the input line the other one.
+    for (HWND child = FindWindowExA(window, nullptr, "EDIT", nullptr); child != nullptr;
+         child = FindWindowExA(window, child, "EDIT", nullptr)) {
+      const bool multiline = (GetWindowLongA(child, GWL_STYLE) & ES_MULTILINE) != 0;
+      (multiline ? transcript : input) = child;
+    }
+  }
+  ~GuiHost() {
+    if (process_.hProcess == nullptr) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.hProcess, 1);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  GuiHost(const GuiHost&) = delete;
+  GuiHost& operator=(const GuiHost&) = delete;
+
+  // Types `line` into the input line and presses Enter.
+  void Type(const std::string& line) const {
+    SendMessageA(input, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    SendMessageA(input, WM_KEYDOWN, VK_RETURN, 0);
+  }
+  // Chooses a command of the menu, as a click on its item does.
+  void Choose(GuiMenuCommand command) const { PostMessageA(window, WM_COMMAND, command, 0); }
+  // Waits until the transcript reads `expected`, and returns what it reads then.
+  std::string TranscriptOnceItReads(const std::string& expected) const {
+    WaitFor([&] { return Text(transcript) == expected; });
+    return Text(transcript);
+  }
+  // Closes the window as its close box does and returns the exit status.
+  DWORD Close() const {
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    DWORD status = STILL_ACTIVE;
+    if (WaitForSingleObject(process_.hProcess, kPatienceMs) == WAIT_OBJECT_0) {
+      GetExitCodeProcess(process_.hProcess, &status);
+    }
+    return status;
+  }
+  DWORD id() const { return process_.dwProcessId; }
+
+  HWND window = nullptr;
+  HWND transcript = nullptr;
+  HWND input = nullptr;
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+};
+
+const char kCommandList[] =
+    "Calculator Plugin\r\n"
+    "  /xcalc expression: Performs algebrical expression\r\n"
+    "  /xprecis precision: Set floating point precision\r\n";
+
+TEST(GuiHost, TypedLinesToastsAndTheAboutBox) {
+  GuiHost gui;
+  ASSERT_NE(gui.window, nullptr) << "the host's window never showed";
+  ASSERT_NE(gui.transcript, nullptr);
+  ASSERT_NE(gui.input, nullptr);
+  std::string expected = kCommandList;
+  EXPECT_EQ(gui.TranscriptOnceItReads(expected), expected);
+
+  const struct {
+    const char* line;
+    const char* adds;   // to the transcript
+    const char* toast;  // the message of the toast it pops up, if any
+  } cases[] = {
+      {"/xcalc (666/77)*8+3-(2.5*8)+10",
+       "> /xcalc (666/77)*8+3-(2.5*8)+10\r\n(666/77)*8+3-(2.5*8)+10=\r\n62.19\r\n", nullptr},
+      {"/xprecis 5", "> /xprecis 5\r\n[Calculator Options...] Floatting point precision: 5\r\n",
+       "Floatting point precision: 5"},
+      {"/xcalc a=1/3", "> /xcalc a=1/3\r\na=1/3=\r\n0.33333\r\n", nullptr},
+      {"/xcalc 2+", "> /xcalc 2+\r\n(no value)\r\n", nullptr},
+      {"/xprecis 7", "> /xprecis 7\r\n[Calculator Options...] Floatting point precision: 7\r\n",
+       nullptr},
+      {"/calc 2", "> /calc 2\r\n(/calc: not a command of this plug-in)\r\n", nullptr},
+  };
+  for (const auto& c : cases) {
+    gui.Type(c.line);
+    expected += c.adds;
+    EXPECT_EQ(gui.TranscriptOnceItReads(expected), expected) << c.line;
+    EXPECT_EQ(Text(gui.input), "") << c.line;
+    if (c.toast == nullptr) continue;
+    HWND toast = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (toast = FindProcessWindow(gui.id(), kGuiToastClass)); }))
+        << c.line;
+    EXPECT_EQ(ChildTexts(toast), (std::vector<std::string>{"Calculator Options...", c.toast}));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(toast); })) << "the toast never closed";
+  }
+
+  gui.Choose(kGuiMenuCommands);
+  expected += kCommandList;
+  EXPECT_EQ(gui.TranscriptOnceItReads(expected), expected);
+
+  // While the about box is up, Enter is refused and the line stays; once it is closed, it goes.
+  gui.Choose(kGuiMenuAbout);
+  HWND box = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (box = FindProcessWindow(gui.id(), "#32770")); }));
+  EXPECT_EQ(Text(box), kAboutCaption);
+  gui.Type("/xcalc 1+1");
+  EXPECT_EQ(Text(gui.transcript), expected);
+  EXPECT_EQ(Text(gui.input), "/xcalc 1+1");
+  PostMessageA(gui.window, WM_CLOSE, 0, 0);
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+  EXPECT_TRUE(IsWindow(gui.window)) << "closed during the about box";
+  SendMessageA(gui.input, WM_KEYDOWN, VK_RETURN, 0);
+  expected += "> /xcalc 1+1\r\n1+1=\r\n2.0000000\r\n";
+  EXPECT_EQ(gui.TranscriptOnceItReads(expected), expected);
+
+  EXPECT_EQ(gui.Close(), 0u);
+}
+
+}  // namespace
