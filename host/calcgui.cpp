@@ -118,10 +118,6 @@ void SubmitInput() {
   if (line.empty() || Refused()) return;
   SetWindowTextA(host.input, "");
   AppendTranscript(kPrompt + line);
-  if (line == kAboutCommand) {
-    ShowAbout();
-    return;
-  }
   std::string shown;
   {
     PluginCall call;

@@ -52,7 +52,8 @@ constexpr const char* kNoValue = "(no value)";
 
 // Runs one input line through the plug-in and returns what the host shows:
 // the result text for a handled command (empty when the plug-in emptied the
-// buffer, kNoValue when it left it alone), a note for an unhandled one.
+// buffer, kNoValue when it left it alone), a note for an unhandled one, and
+// nothing for kAboutCommand, which shows the about box until it is closed.
 std::string RunCommandLine(const PluginLibrary& plugin, const std::string& line);
 
 // A toast request as a host shows it; text in UTF-8 when it came as 16-bit text.

@@ -26,10 +26,6 @@ namespace {
 
 void RunLine(const PluginLibrary& plugin, const std::string& line) {
   if (line.empty()) return;
-  if (line == kAboutCommand && plugin.configure != nullptr) {
-    plugin.configure();
-    return;
-  }
   const std::string shown = RunCommandLine(plugin, line);
   if (!shown.empty()) std::printf("%s\n", shown.c_str());
   std::fflush(stdout);

@@ -42,6 +42,10 @@ std::string DescribePlugin(const PluginLibrary& plugin) {
 }
 
 std::string RunCommandLine(const PluginLibrary& plugin, const std::string& line) {
+  if (line == kAboutCommand && plugin.configure != nullptr) {
+    plugin.configure();
+    return "";
+  }
   std::string word;
   std::string parameter;
   SplitCommandLine(line, word, parameter);
