@@ -292,16 +292,16 @@ TEST(Version, ResourceNamesTheProductAndItsVersion) {
     const char* name;
     std::string value;
   } rows[] = {
-      {"FileVersion", CALC_VERSION},
-      {"ProductVersion", CALC_VERSION},
+      {"FileVersion", "1.0.0"},
+      {"ProductVersion", "1.0.0"},
       {"ProductName", "Calculator Plugin"},
-      {"FileDescription", CALC_DESCRIPTION},
+      {"FileDescription", "Calculator plug-in for chat hosts"},
       {"OriginalFilename", "calcplugin.dll"},
-      {"LegalCopyright", CALC_COPYRIGHT},
+      {"LegalCopyright", "Copyright (c) 2026 The Calculator Plugin developers"},
   };
   for (const auto& row : rows) EXPECT_EQ(VersionValue(info, row.name), row.value) << row.name;
-  EXPECT_EQ(VersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS), CALC_VERSION);
-  EXPECT_EQ(VersionText(fixed->dwProductVersionMS, fixed->dwProductVersionLS), CALC_VERSION);
+  EXPECT_EQ(VersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS), "1.0.0");
+  EXPECT_EQ(VersionText(fixed->dwProductVersionMS, fixed->dwProductVersionLS), "1.0.0");
 }
 
 }  // namespace
