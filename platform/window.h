@@ -28,10 +28,13 @@ void DestroyTopLevelWindow(HWND window);
 struct WindowHandle;
 using HWND = WindowHandle*;
 using UINT = unsigned int;
+using BOOL = int;
+using DWORD = std::uint32_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 using WNDPROC = LRESULT (*)(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+using WNDENUMPROC = BOOL (*)(HWND window, LPARAM context);
 // Shows a message box for MessageBoxA and returns the button chosen.
 using MessageBoxHandler = int (*)(HWND owner, const char* text, const char* caption, UINT type);
 
@@ -53,11 +56,23 @@ WINDOW_LAYER_API UINT RegisterWindowMessageA(const char* name);
 WINDOW_LAYER_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // The default for messages a window procedure does not handle: returns 0.
 WINDOW_LAYER_API LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// Calls `callback` for each top-level window, in creation order, until it
+// returns 0; windows made or destroyed meanwhile do not change the list.
+// Returns 1, or 0 when memory runs out before the first call.
+WINDOW_LAYER_API BOOL EnumWindows(WNDENUMPROC callback, LPARAM context);
+// Stores the process of `window` in *process (when not null) and returns the
+// thread that created it; 0, storing nothing, for an unknown window.
+WINDOW_LAYER_API DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
 // Returns the window a host marked active, or null.
 WINDOW_LAYER_API HWND GetActiveWindow();
 // Passes the box to the installed handler (by default: caption and text on
 // standard error, IDOK) and returns its result.
 WINDOW_LAYER_API int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+
+// --- As KERNEL32 has it ---
+
+// Returns this process's identifier.
+WINDOW_LAYER_API DWORD GetCurrentProcessId();
 
 // --- For hosts and tests ---
 

@@ -1,5 +1,7 @@
 // The window functions for platforms without USER32: a process-wide list of
 // top-level windows and a table of registered message names.
+#include <unistd.h>
+
 #include <cstdio>
 #include <mutex>
 #include <new>
@@ -30,7 +32,11 @@ int WriteToStandardError(HWND, const char* text, const char* caption, UINT) {
 struct Window {
   HWND handle;
   WNDPROC procedure;
+  DWORD thread;  // the thread that created it
 };
+
+// This thread's identifier, as GetWindowThreadProcessId gives it.
+DWORD CurrentThreadId() { return static_cast<DWORD>(gettid()); }
 
 // Everything the layer holds, guarded by one lock. Window procedures run with
 // the lock released, so they may call back into the layer.
@@ -92,6 +98,34 @@ WINDOW_LAYER_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, 
 
 WINDOW_LAYER_API LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
+WINDOW_LAYER_API BOOL EnumWindows(WNDENUMPROC callback, LPARAM context) {
+  std::vector<HWND> handles;
+  try {
+    WindowState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    for (const Window& window : state.windows) handles.push_back(window.handle);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  for (HWND handle : handles) {
+    if (callback(handle, context) == 0) break;
+  }
+  return 1;
+}
+
+WINDOW_LAYER_API DWORD GetWindowThreadProcessId(HWND window, DWORD* process) {
+  WindowState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
+  for (const Window& candidate : state.windows) {
+    if (candidate.handle != window) continue;
+    if (process != nullptr) *process = GetCurrentProcessId();
+    return candidate.thread;
+  }
+  return 0;
+}
+
+WINDOW_LAYER_API DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+
 WINDOW_LAYER_API HWND GetActiveWindow() {
   WindowState& state = State();
   std::lock_guard<std::mutex> guard(state.lock);
@@ -114,7 +148,7 @@ WINDOW_LAYER_API HWND CreateTopLevelWindow(WNDPROC procedure) {
   std::lock_guard<std::mutex> guard(state.lock);
   auto* handle = reinterpret_cast<HWND>(state.next_handle);
   try {
-    state.windows.push_back({handle, procedure});
+    state.windows.push_back({handle, procedure, CurrentThreadId()});
   } catch (const std::bad_alloc&) {
     return nullptr;
   }

@@ -1,6 +1,8 @@
 // The window functions that stand in for USER32 off Windows.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -92,6 +94,38 @@ TEST(SendMessage, WindowProceduresMayCallBackIntoTheLayer) {
   EXPECT_EQ(SendMessageA(HWND_BROADCAST, 0xC126, 0, 0), 5);
   EXPECT_NE(nested_window, nullptr);
   DestroyTopLevelWindow(window);
+}
+
+std::vector<HWND> listed;
+BOOL List(HWND window, LPARAM stop_after) {
+  listed.push_back(window);
+  // A window made during the enumeration is not listed in it.
+  DestroyTopLevelWindow(CreateTopLevelWindow(Record));
+  return static_cast<std::size_t>(stop_after) != listed.size();
+}
+
+TEST(EnumWindows, ListsTheTopLevelWindowsInOrderAndTheirProcess) {
+  HWND a = CreateTopLevelWindow(Record);
+  HWND b = CreateTopLevelWindow(Record);
+  const struct {
+    LPARAM stop_after;
+    std::vector<HWND> listed;
+  } cases[] = {{0, {a, b}}, {1, {a}}, {2, {a, b}}};
+  for (const auto& c : cases) {
+    listed.clear();
+    EXPECT_EQ(EnumWindows(List, c.stop_after), 1);
+    EXPECT_EQ(listed, c.listed) << "stop after " << c.stop_after;
+  }
+  DWORD process = 0;
+  EXPECT_EQ(GetWindowThreadProcessId(b, &process), static_cast<DWORD>(gettid()));
+  EXPECT_EQ(process, static_cast<DWORD>(getpid()));
+  EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(getpid()));
+  DestroyTopLevelWindow(a);
+  DestroyTopLevelWindow(b);
+  process = 7;
+  EXPECT_EQ(GetWindowThreadProcessId(b, &process), 0u);
+  EXPECT_EQ(process, 7u);
+  EXPECT_EQ(GetWindowThreadProcessId(nullptr, nullptr), 0u);
 }
 
 TEST(ActiveWindow, IsWhatTheHostMarked) {
