@@ -99,7 +99,8 @@ typedef int32_t(CALC_PLUGIN_CALL* CalcParseTagFn)(void* first, void* second, voi
 /* Returns 0: the plug-in takes no notifications. */
 typedef int32_t(CALC_PLUGIN_CALL* CalcReceiveNotifyFn)(void* first, void* second, void* third,
                                                         void* fourth);
-/* Sends a toast request (below) for 8-bit `message`; returns what the send returns. */
+/* Sends a toast request (below) for 8-bit `message` to the top-level windows of
+ * the caller's process; returns CALC_TOAST_RESULT. */
 typedef int32_t(CALC_PLUGIN_CALL* CalcDisplayToastFn)(const char* message, const char* caption,
                                                        const char* extra, int32_t flag);
 /* The same for 16-bit `message`; `caption` and `extra` stay 8-bit pointers. */
@@ -151,14 +152,39 @@ CALC_ABI_CHECK(CALC_INFO_DESCRIPTION_AT(1) == 132 && CALC_INFO_WORD_AT(1) == 653
 /* ------------------------------------------------------------------------ */
 
 /* A toast request reaches the host as the window message registered under this
- * name (RegisterWindowMessageA), sent synchronously to every top-level window:
+ * name (RegisterWindowMessageA), sent with SendMessageA, synchronously and one
+ * window after another, to each top-level window of the plug-in's own process
+ * (those EnumWindows lists whose GetWindowThreadProcessId is the caller's
+ * process), the same windows a broadcast would reach there, and to no other
+ * program's:
  *   wParam  the address of the request record, CalcToastRequest or CalcToastRequestW;
  *   lParam  CALC_TOAST_NARROW or CALC_TOAST_WIDE: which of the two it is.
- * The record lives on the sender's stack: read it before the window procedure
- * returns. What the procedure returns goes back to the toast's caller. */
+ * The address means something only inside the sender's process, and a
+ * broadcast to every program would wait on each of their windows; so:
+ *   - the window that shows toasts must belong to the process that loaded the
+ *     plug-in, and read the record before its window procedure returns: the
+ *     record lives on the sender's stack;
+ *   - its thread must be the one that calls the plug-in, or read its messages,
+ *     or the toast waits for it;
+ *   - DisplayToast and DisplayToastW return CALC_TOAST_RESULT whatever the
+ *     windows answer, as a broadcast did.
+ *
+ * Other programs, and copies of the plug-in built to the old letter of this
+ * contract, may still broadcast the message to every program's windows with an
+ * address in their own memory. The plug-in's own requests arrive only while
+ * the host is calling it, as direct calls on the calling thread, which leave
+ * InSendMessageEx(NULL) as it was when the call began (ISMEX_NOSEND, unless
+ * the call answers a message that another thread sent). So read a record only
+ * during your own call into the plug-in and only while InSendMessageEx(NULL)
+ * is unchanged: a message sent from another program while you wait for
+ * messages, or posted, comes outside any call, and one sent while a call waits
+ * on another thread's window changes InSendMessageEx to ISMEX_SEND. Show
+ * nothing for it and read nothing. */
 #define CALC_TOAST_MESSAGE_NAME "Glimmerpost_DisplayToast"
 #define CALC_TOAST_NARROW 0 /* from DisplayToast: 8-bit text */
 #define CALC_TOAST_WIDE 1   /* from DisplayToastW: 16-bit text */
+/* What DisplayToast and DisplayToastW return. */
+#define CALC_TOAST_RESULT 1
 
 /* Characters in a record's text, the terminator in the last one included. */
 #define CALC_TOAST_TEXT_LENGTH 256u

@@ -2,8 +2,10 @@
 // the first message parameter, its text width in the second.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -129,7 +131,7 @@ TEST(ToastMessage, RegisteredNameAndParameters) {
   EXPECT_EQ(listener.received[1].width, 1);
 }
 
-TEST(ToastMessage, SendIsSynchronousAndItsResultIsReturned) {
+TEST(ToastMessage, SendIsSynchronousAndReturnsOneWhateverTheWindowAnswers) {
   for (LRESULT reply : {0, 1, 12345, -1}) {
     ToastListener listener(reply);
     // The record lives on the sender's stack: the window must have read it
@@ -137,25 +139,201 @@ TEST(ToastMessage, SendIsSynchronousAndItsResultIsReturned) {
     const std::int32_t returned = Plugin().display_toast("sync", kCaption, kExtra, 0);
     ASSERT_EQ(listener.received.size(), 1u);
     EXPECT_EQ(listener.received[0].text, "sync");
-    const std::int32_t returned_wide = Plugin().display_toast_w(u"sync", kCaption, kExtra, 0);
+    EXPECT_EQ(returned, 1) << "reply " << reply;
+    EXPECT_EQ(Plugin().display_toast_w(u"sync", kCaption, kExtra, 0), 1) << "reply " << reply;
     ASSERT_EQ(listener.received.size(), 2u);
-    EXPECT_EQ(returned_wide, returned);
 #if defined(_WIN32)
-    // A broadcast's result is USER32's to choose; the toast returns it unchanged.
+    // What a broadcast of the message returned, which the toast returned before
+    // it kept to this process's windows.
     unsigned char probe[276] = {};
     EXPECT_EQ(returned, static_cast<std::int32_t>(
                             SendMessageA(HWND_BROADCAST, listener.message_number(),
                                          reinterpret_cast<WPARAM>(probe), 0)));
-#else
-    EXPECT_EQ(returned, reply);
 #endif
   }
 }
 
-#if !defined(_WIN32)
 TEST(ToastMessage, NobodyListening) {
-  EXPECT_EQ(Plugin().display_toast("nobody", kCaption, kExtra, 1), 0);
-  EXPECT_EQ(Plugin().display_toast_w(u"nobody", kCaption, kExtra, 1), 0);
+  EXPECT_EQ(Plugin().display_toast("nobody", kCaption, kExtra, 1), 1);
+  EXPECT_EQ(Plugin().display_toast_w(u"nobody", kCaption, kExtra, 1), 1);
+}
+
+#if defined(_WIN32)
+// --- What other programs on the same desktop see ---------------------------
+
+// Wine under an emulator starts a program in seconds, not milliseconds.
+constexpr DWORD kPatienceMs = 90000;
+
+// How many toast messages the test's own windows have received, read or not.
+LONG counted = 0;
+UINT toast_number = 0;
+
+// Counts the toast message without reading its address, which may be another process's.
+LRESULT CALLBACK Count(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == toast_number) {
+    InterlockedIncrement(&counted);
+    return 1;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// A top-level window of this process, made by the calling thread, that counts toast messages.
+HWND CreateCountingWindow(DWORD style) {
+  static const ATOM window_class = [] {
+    WNDCLASSA description = {};
+    description.lpfnWndProc = Count;
+    description.hInstance = GetModuleHandleA(nullptr);
+    description.lpszClassName = "CalcTestCountingWindow";
+    return RegisterClassA(&description);
+  }();
+  if (window_class == 0) return nullptr;
+  toast_number = RegisterWindowMessageA("Glimmerpost_DisplayToast");
+  return CreateWindowExA(0, "CalcTestCountingWindow", "", style, 0, 0, 0, 0, nullptr, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
+// Runs the console host built beside the tests with `arguments`, in a process
+// of its own, while this thread reads its messages; returns the host's output
+// with CR LF read as LF, or "(still running)" if it did not finish in time.
+std::string RunConsoleHost(const std::string& arguments) {
+  const std::string plugin = DefaultPluginPath();
+  std::string command =
+      "\"" + plugin.substr(0, plugin.find_last_of("/\\") + 1) + "calchost.exe\" " + arguments;
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  HANDLE output_read = nullptr;
+  HANDLE output_write = nullptr;
+  if (!CreatePipe(&output_read, &output_write, &inheritable, 1 << 16)) return "(no pipe)";
+  SetHandleInformation(output_read, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = output_write;
+  startup.hStdError = output_write;
+  PROCESS_INFORMATION process = {};
+  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  CloseHandle(output_write);
+  if (!started) {
+    CloseHandle(output_read);
+    return "(could not start " + command + ")";
+  }
+  const DWORD start = GetTickCount();
+  DWORD waited = WAIT_TIMEOUT;
+  while (GetTickCount() - start < kPatienceMs) {
+    waited = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 100, QS_ALLINPUT);
+    if (waited == WAIT_OBJECT_0) break;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  }
+  std::string output = "(still running)";
+  if (waited == WAIT_OBJECT_0) {
+    output.clear();
+    char chunk[4096];
+    DWORD count = 0;
+    while (ReadFile(output_read, chunk, sizeof chunk, &count, nullptr) && count > 0) {
+      for (DWORD i = 0; i < count; ++i) {
+        if (chunk[i] != '\r') output += chunk[i];
+      }
+    }
+  } else {
+    TerminateProcess(process.hProcess, 1);
+  }
+  CloseHandle(output_read);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return output;
+}
+
+constexpr const char* kPrecisionToast = "[Calculator Options...] Floatting point precision: 5\n";
+
+TEST(ToastScope, OtherProgramsReceiveNothingWhileTheSendersOwnWindowGetsTheRecord) {
+  HWND window = CreateCountingWindow(WS_OVERLAPPEDWINDOW);
+  ASSERT_NE(window, nullptr);
+  counted = 0;
+  // The console host prints each record its own window reads.
+  EXPECT_EQ(RunConsoleHost("\"/xprecis 5\""), kPrecisionToast);
+  EXPECT_EQ(counted, 0);
+  DestroyWindow(window);
+}
+
+// A window whose thread never reads its messages: it says when the window is
+// made, then waits until the test lets it go.
+struct Unresponsive {
+  HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+};
+DWORD WINAPI HoldUnresponsiveWindow(void* context) {
+  const auto* events = static_cast<const Unresponsive*>(context);
+  HWND window = CreateCountingWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  SetEvent(events->made);
+  WaitForSingleObject(events->release, INFINITE);
+  DestroyWindow(window);
+  return 0;
+}
+
+TEST(ToastScope, AnUnresponsiveWindowOfAnotherProgramDoesNotStallTheSend) {
+  Unresponsive events;
+  HANDLE holder = CreateThread(nullptr, 0, HoldUnresponsiveWindow, &events, 0, nullptr);
+  ASSERT_NE(holder, nullptr);
+  WaitForSingleObject(events.made, INFINITE);
+  // Finished while the window still ignores its messages: nothing waited on it.
+  EXPECT_EQ(RunConsoleHost("\"/xprecis 5\""), kPrecisionToast);
+  SetEvent(events.release);
+  WaitForSingleObject(holder, INFINITE);
+  CloseHandle(holder);
+  CloseHandle(events.made);
+  CloseHandle(events.release);
+}
+
+// Which of the windows `made` received the toast message during `send`.
+template <typename Send>
+std::vector<bool> Receivers(const std::vector<HWND>& made, Send send) {
+  struct Seen {
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+      if (message == toast_number) receivers().push_back(window);
+      return DefWindowProcA(window, message, wparam, lparam);
+    }
+    static std::vector<HWND>& receivers() {
+      static std::vector<HWND> list;
+      return list;
+    }
+  };
+  for (HWND window : made) {
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Seen::Procedure));
+  }
+  Seen::receivers().clear();
+  send();
+  std::vector<bool> received;
+  for (HWND window : made) {
+    received.push_back(std::find(Seen::receivers().begin(), Seen::receivers().end(), window) !=
+                       Seen::receivers().end());
+  }
+  return received;
+}
+
+TEST(ToastScope, ReachesTheWindowsABroadcastReachesInThisProcess) {
+  std::vector<HWND> made;
+  const DWORD styles[] = {WS_OVERLAPPED, WS_OVERLAPPEDWINDOW | WS_VISIBLE, WS_POPUP,
+                          WS_POPUP | WS_VISIBLE, WS_DISABLED};
+  for (DWORD style : styles) made.push_back(CreateCountingWindow(style));
+  // An owned pop-up, a child and a message-only window.
+  made.push_back(CreateWindowExA(WS_EX_TOOLWINDOW, "CalcTestCountingWindow", "", WS_POPUP, 0, 0, 0,
+                                 0, made[0], nullptr, GetModuleHandleA(nullptr), nullptr));
+  made.push_back(CreateWindowExA(0, "CalcTestCountingWindow", "", WS_CHILD, 0, 0, 0, 0, made[0],
+                                 nullptr, GetModuleHandleA(nullptr), nullptr));
+  made.push_back(CreateWindowExA(0, "CalcTestCountingWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr));
+  for (HWND window : made) ASSERT_NE(window, nullptr);
+  unsigned char record[276] = {};
+  const std::vector<bool> broadcast = Receivers(made, [&] {
+    SendMessageA(HWND_BROADCAST, toast_number, reinterpret_cast<WPARAM>(record), 0);
+  });
+  const std::vector<bool> narrow = Receivers(made, [] { Plugin().display_toast("a", "", "", 0); });
+  const std::vector<bool> wide = Receivers(made, [] { Plugin().display_toast_w(u"a", "", "", 0); });
+  EXPECT_EQ(broadcast, (std::vector<bool>{true, true, true, true, true, true, false, false}));
+  EXPECT_EQ(narrow, broadcast);
+  EXPECT_EQ(wide, broadcast);
+  for (auto it = made.rbegin(); it != made.rend(); ++it) DestroyWindow(*it);
 }
 #endif
 

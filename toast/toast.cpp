@@ -18,13 +18,37 @@ void CopyToastText(Char (&text)[CALC_TOAST_TEXT_LENGTH], const Char* message) {
   for (; i < CALC_TOAST_TEXT_LENGTH; ++i) text[i] = 0;
 }
 
+// One toast on its way: the message and its two parameters, and the process
+// whose windows it goes to.
+struct ToastSend {
+  UINT message;
+  WPARAM record;
+  LPARAM width;
+  DWORD process;
+};
+
+// EnumWindows's answer for "go on with the next window".
+constexpr BOOL kNextWindow = 1;
+
+// Sends the toast to `window` if it belongs to the toast's process; skips any other.
+BOOL CALLBACK SendToOwnWindow(HWND window, LPARAM context) {
+  const auto& send = *reinterpret_cast<const ToastSend*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == send.process) SendMessageA(window, send.message, send.record, send.width);
+  return kNextWindow;
+}
+
 // Sends the record's address as the first message parameter and its text
-// width, CALC_TOAST_NARROW or CALC_TOAST_WIDE, as the second.
+// width, CALC_TOAST_NARROW or CALC_TOAST_WIDE, as the second, to each
+// top-level window of this process in turn, and to no other program's: the
+// address means nothing outside this process. Returns CALC_TOAST_RESULT.
 template <typename Request>
 std::int32_t SendToast(Request& request, LPARAM width) {
-  const UINT message_number = RegisterWindowMessageA(CALC_TOAST_MESSAGE_NAME);
-  return static_cast<std::int32_t>(
-      SendMessageA(HWND_BROADCAST, message_number, reinterpret_cast<WPARAM>(&request), width));
+  const ToastSend send = {RegisterWindowMessageA(CALC_TOAST_MESSAGE_NAME),
+                          reinterpret_cast<WPARAM>(&request), width, GetCurrentProcessId()};
+  EnumWindows(SendToOwnWindow, reinterpret_cast<LPARAM>(&send));
+  return CALC_TOAST_RESULT;
 }
 
 // Only the low 8 bits of the flag count, as a one-byte boolean argument would.

@@ -1,6 +1,7 @@
 // Toast requests: a record the host's window reads while a registered
-// message is being sent to every top-level window. The record layouts and
-// the message's parameters are the host ABI header's (include/calcplugin.h).
+// message is being sent to each top-level window of the plug-in's process.
+// The record layouts and the message's parameters are the host ABI header's
+// (include/calcplugin.h).
 #pragma once
 
 #include <cstdint>
@@ -10,8 +11,8 @@
 extern "C" {
 
 // Sends a toast of at most 255 characters of `message` (null reads as empty)
-// to every top-level window; returns what the send returns. Exported as
-// _DisplayToast@16 on Windows.
+// to each top-level window of this process; returns CALC_TOAST_RESULT.
+// Exported as _DisplayToast@16 on Windows.
 CALC_PLUGIN_EXPORT std::int32_t CALC_PLUGIN_CALL DisplayToast(const char* message,
                                                               const char* caption,
                                                               const char* extra, std::int32_t flag);
