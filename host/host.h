@@ -62,9 +62,17 @@ struct Toast {
   std::string message;
 };
 
+// Calls the plug-in's ParseCommand. The toast requests it sends meanwhile,
+// from this thread, are the only ones ReadToastRequest reads.
+std::int32_t CallParseCommand(const PluginLibrary& plugin, const char* command,
+                              const char* parameter, char* result);
+
 // Reads the request whose address arrived as the toast message's first
 // parameter (`record`) and whose width arrived as its second; false, leaving
-// `toast` alone, for a null record or a width other than CALC_TOAST_NARROW or CALC_TOAST_WIDE.
+// `toast` alone, for a null record, a width other than CALC_TOAST_NARROW or
+// CALC_TOAST_WIDE, and any message but one sent by this thread during
+// CallParseCommand: another program's address means nothing here, and a
+// posted message is never a request.
 bool ReadToastRequest(std::uintptr_t record, std::intptr_t width, Toast& toast);
 
 // Reads one line of input into `line`, without its line end; false at the end
@@ -79,7 +87,9 @@ constexpr const char* kGuiToastClass = "CalcGuiToast";
 enum GuiMenuCommand : int { kGuiMenuCommands = 101, kGuiMenuAbout, kGuiMenuExit };
 
 // Receives toast requests in a top-level window and writes each to standard
-// output as one line: "[caption] message". Only one may exist at a time.
+// output as one line: "[caption] message". Only one may exist at a time; the
+// console host makes one for each call into the plug-in, so that no window of
+// it waits unread while it waits for input.
 class ToastWindow {
  public:
   ToastWindow();

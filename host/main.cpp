@@ -24,9 +24,15 @@
 
 namespace {
 
+// Runs one line; toasts are received only during the call, so that no window
+// of this process sits unread while it waits for input.
 void RunLine(const PluginLibrary& plugin, const std::string& line) {
   if (line.empty()) return;
-  const std::string shown = RunCommandLine(plugin, line);
+  std::string shown;
+  {
+    ToastWindow toasts;
+    shown = RunCommandLine(plugin, line);
+  }
   if (!shown.empty()) std::printf("%s\n", shown.c_str());
   std::fflush(stdout);
 }
@@ -58,7 +64,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "calchost: cannot use %s: %s\n", path.c_str(), plugin.error().c_str());
     return 1;
   }
-  ToastWindow toasts;
   if (plugin.initialize != nullptr) plugin.initialize(nullptr, nullptr, nullptr);
 
   if (!commands.empty()) {

@@ -54,7 +54,7 @@ std::string RunCommandLine(const PluginLibrary& plugin, const std::string& line)
   // it emptied: any text the plug-in writes ends in a NUL.
   constexpr char kUntouched = '\x7f';
   std::vector<char> result(CALC_RESULT_BUFFER_SIZE, kUntouched);
-  if (plugin.parse_command(word.c_str(), parameter.c_str(), nullptr, result.data()) == 0) {
+  if (CallParseCommand(plugin, word.c_str(), parameter.c_str(), result.data()) == 0) {
     return "(" + word + ": not a command of this plug-in)";
   }
   if (std::find(result.begin(), result.end(), '\0') == result.end()) return kNoValue;

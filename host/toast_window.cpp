@@ -8,6 +8,22 @@ namespace {
 
 UINT toast_message = 0;
 HWND toast_window = nullptr;
+bool parsing = false;  // this host's thread is in CallParseCommand
+
+#if defined(_WIN32)
+DWORD send_state_at_call = ISMEX_NOSEND;  // InSendMessageEx as CallParseCommand began
+
+// True when the message being handled comes from this thread's own call into
+// ParseCommand. The plug-in's requests are direct calls on this thread, which
+// leave InSendMessageEx as it was when the call began; a message that another
+// thread or program sends meanwhile changes it from ISMEX_NOSEND, and outside
+// the call (sent or posted) nothing is the plug-in's.
+bool IsOwnToast() { return parsing && InSendMessageEx(nullptr) == send_state_at_call; }
+#else
+// True when the message comes during this thread's call into ParseCommand:
+// here every message is a direct call within this process.
+bool IsOwnToast() { return parsing; }
+#endif
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string Utf8FromUtf16(const char16_t* text) {
@@ -51,9 +67,22 @@ LRESULT CALLBACK ToastProcedure(HWND window, UINT message, WPARAM wparam, LPARAM
 
 }  // namespace
 
+std::int32_t CallParseCommand(const PluginLibrary& plugin, const char* command,
+                              const char* parameter, char* result) {
+#if defined(_WIN32)
+  send_state_at_call = InSendMessageEx(nullptr);
+#endif
+  parsing = true;
+  const std::int32_t handled = plugin.parse_command(command, parameter, nullptr, result);
+  parsing = false;
+  return handled;
+}
+
 bool ReadToastRequest(std::uintptr_t record, std::intptr_t width, Toast& toast) {
   // A request without a record, or of a width this host does not know, is not read.
-  if (record == 0 || (width != CALC_TOAST_NARROW && width != CALC_TOAST_WIDE)) return false;
+  if (!IsOwnToast() || record == 0 || (width != CALC_TOAST_NARROW && width != CALC_TOAST_WIDE)) {
+    return false;
+  }
   toast = Toast();
   if (width == CALC_TOAST_NARROW) {
     const auto* request = reinterpret_cast<const CalcToastRequest*>(record);

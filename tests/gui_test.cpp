@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -180,6 +182,44 @@ TEST(GuiHost, TypedLinesToastsAndTheAboutBox) {
   expected += "> /xcalc 1+1\r\n1+1=\r\n2.0000000\r\n";
   EXPECT_EQ(gui.TranscriptOnceItReads(expected), expected);
 
+  EXPECT_EQ(gui.Close(), 0u);
+}
+
+TEST(GuiHost, AnotherProgramsToastRecordShowsNothing) {
+  GuiHost gui;
+  ASSERT_NE(gui.window, nullptr) << "the host's window never showed";
+  std::string expected = kCommandList;
+  ASSERT_EQ(gui.TranscriptOnceItReads(expected), expected);
+
+  // A record in this process's memory, sent the old way to every program's
+  // windows: at offset 0 the caption, at 4 the message, at 8 the extra text,
+  // at 12 the flag, at 20 the text.
+  const char caption[] = "Another program";
+  const char text[] = "Not for this host";
+  unsigned char record[532] = {};
+  const auto put_pointer = [&](std::size_t offset, const void* pointer) {
+    const auto value = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
+    std::memcpy(record + offset, &value, sizeof value);
+  };
+  put_pointer(0, caption);
+  put_pointer(4, record + 20);
+  put_pointer(8, caption);
+  std::memcpy(record + 20, text, sizeof text);
+  const UINT toast = RegisterWindowMessageA("Glimmerpost_DisplayToast");
+  for (LPARAM width : {0, 1}) {
+    SendMessageA(HWND_BROADCAST, toast, reinterpret_cast<WPARAM>(record), width);
+    PostMessageA(gui.window, toast, reinterpret_cast<WPARAM>(record), width);
+  }
+  // Posted messages come in order: once the command list is there again, the posted toasts were handled.
+  gui.Choose(kGuiMenuCommands);
+  expected += kCommandList;
+  EXPECT_EQ(gui.TranscriptOnceItReads(expected), expected);
+  EXPECT_EQ(FindProcessWindow(gui.id(), kGuiToastClass), nullptr);
+
+  // It keeps running, and its own toasts still show.
+  gui.Type("/xprecis 3");
+  expected += "> /xprecis 3\r\n[Calculator Options...] Floatting point precision: 3\r\n";
+  EXPECT_EQ(gui.TranscriptOnceItReads(expected), expected);
   EXPECT_EQ(gui.Close(), 0u);
 }
 
