@@ -1,6 +1,6 @@
 # Checks that a built plug-in library exports exactly the entry points, and
-# that a Windows DLL imports exactly the functions of an allow-list and asks
-# for no newer Windows than a given version.
+# that a Windows DLL imports exactly the functions of an allow-list, asks for
+# no newer Windows than a given version and keeps ASLR and DEP.
 #   cmake -DLIBRARY=path -DNM=nm -P check_exports.cmake             (ELF)
 #   cmake -DLIBRARY=path -DOBJDUMP=objdump -DIMPORTS=allow-list
 #         -DOLDEST_WINDOWS=major.minor -P check_exports.cmake       (PE)
@@ -75,6 +75,38 @@ if(OBJDUMP)
     endif()
     message(STATUS "${field} version: ${version}")
   endforeach()
+
+  # Loaded at a random address, its data not executable: the header's
+  # DllCharacteristics ask for both, its Characteristics do not say the
+  # relocations were stripped, and the base relocation table that moving the
+  # DLL needs is there (its entry in the data directory is not empty).
+  set(relocs_stripped 0x0001)
+  set(base_relocation_entry 5)
+  string(REGEX MATCH "\nDllCharacteristics\t+([0-9a-f]+)\n" dll_characteristics "${dump}")
+  set(dll_characteristics 0x${CMAKE_MATCH_1})
+  string(REGEX MATCH "\nCharacteristics (0x[0-9a-f]+)\n" characteristics "${dump}")
+  set(characteristics ${CMAKE_MATCH_1})
+  string(REGEX MATCH "\nEntry ${base_relocation_entry} [0-9a-f]+ ([0-9a-f]+) " relocations "${dump}")
+  if(NOT dll_characteristics OR NOT characteristics OR NOT relocations)
+    message(FATAL_ERROR "no characteristics or data directory read from ${LIBRARY}")
+  endif()
+  math(EXPR relocation_table_size "0x${CMAKE_MATCH_1}")
+  foreach(flag IN ITEMS "DYNAMIC_BASE 0x0040" "NX_COMPAT 0x0100")
+    separate_arguments(flag)
+    list(GET flag 0 name)
+    list(GET flag 1 bit)
+    math(EXPR set "${dll_characteristics} & ${bit}")
+    if(set EQUAL 0)
+      message(FATAL_ERROR "DllCharacteristics ${dll_characteristics} lack ${name} (${bit})")
+    endif()
+  endforeach()
+  math(EXPR stripped "${characteristics} & ${relocs_stripped}")
+  if(NOT stripped EQUAL 0 OR relocation_table_size EQUAL 0)
+    message(FATAL_ERROR "no base relocations: Characteristics ${characteristics}, "
+      "a relocation table of ${relocation_table_size} bytes")
+  endif()
+  message(STATUS "DllCharacteristics ${dll_characteristics}: DYNAMIC_BASE, NX_COMPAT; "
+    "${relocation_table_size} bytes of base relocations")
 else()
   set(expected Configure DisplayToast DisplayToastW Initialize ParseCommand ParseTag
       PublishInfo ReceiveNotify Uninitialize)

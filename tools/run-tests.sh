@@ -34,14 +34,17 @@ rm -rf "$fuzz_scratch"
 
 # --- The DLL users install, and the zip it comes in ---------------------------
 cmake --preset windows-i686-release
+cmake --build --preset windows-i686-release
 cmake --build --preset windows-i686-release --target package
 release=build/windows-i686-release
-package=$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' "$release/CPackConfig.cmake")
+package=$(sed -n 's/^[0-9a-f]\{64\}  \(.*\)\.zip$/\1/p' "$release/SHA256SUMS")
+# Unpacked and checked as a user does, with SHA256SUMS beside the zip.
 unzipped=$release/unzipped
 rm -rf "$unzipped" && mkdir -p "$unzipped"
-(cd "$unzipped" && cmake -E tar xf "../$package.zip")
-contents=$(cd "$unzipped" && find . -type f | sort | tr '\n' ' ')
-expected="./$package/LICENSE ./$package/README.md ./$package/calcplugin.dll "
+cp "$release/$package.zip" "$release/SHA256SUMS" "$unzipped/"
+(cd "$unzipped" && cmake -E tar xf "$package.zip" && sha256sum --quiet -c SHA256SUMS)
+contents=$(cd "$unzipped" && find "./$package" -type f | LC_ALL=C sort | tr '\n' ' ')
+expected="./$package/LICENSE ./$package/README.md ./$package/THIRD-PARTY-NOTICES.txt ./$package/calcplugin.dll "
 if [ "$contents" != "$expected" ]; then
   echo "run-tests: $package.zip holds: $contents; expected: $expected" >&2
   exit 1
@@ -49,7 +52,29 @@ fi
 # The file in the zip is the one the Windows tests below load.
 shipped=$unzipped/$package/calcplugin.dll
 cmp "$shipped" "$release/bin/calcplugin.dll"
-echo "package: $package.zip, $(stat -c %s "$shipped") bytes of DLL"
+echo "package: $package.zip, $(stat -c %s "$shipped") bytes of DLL, SHA256SUMS match"
+
+# The same bytes from a copy of the sources at another path, built again: the
+# DLL, its debug file, the zip and SHA256SUMS. Unless SOURCE_DATE_EPOCH is
+# set, the build above takes the zip's time from git, and the copy (which has
+# no .git) is given the same time in SOURCE_DATE_EPOCH.
+copy=$(mktemp -d)
+trap 'rm -rf "$copy"' EXIT
+tar --exclude=./build --exclude=./.git -cf - . | tar -xf - -C "$copy"
+(
+  if [ -z "${SOURCE_DATE_EPOCH+set}" ] && epoch=$(git log -1 --format=%ct 2>/dev/null); then
+    export SOURCE_DATE_EPOCH=$epoch
+  fi
+  cd "$copy"
+  cmake --preset windows-i686-release >/dev/null
+  cmake --build --preset windows-i686-release --target package >/dev/null
+)
+for file in bin/calcplugin.dll bin/calcplugin.dll.debug "$package.zip" SHA256SUMS; do
+  cmp "$release/$file" "$copy/$release/$file"
+done
+echo "reproducible: the DLL, its debug file and $package.zip built again in $copy"
+rm -rf "$copy"
+trap - EXIT
 
 # --- Windows: the suites under Wine, and the same answers as natively --------
 # The test build places the shipped DLL beside its programs (CALC_SHIPPED_DLL).
