@@ -80,6 +80,33 @@ bool ReadToastRequest(std::uintptr_t record, std::intptr_t width, Toast& toast);
 // console host was built with libedit, offers line editing and history.
 bool ReadInputLine(bool interactive, const char* prompt, std::string& line);
 
+// The console host's input lines, read as ReadInputLine reads them. On Windows
+// they are read on a thread of their own while the calling thread reads its
+// window messages, so that no window of the host sits unread, stalling every
+// other program's broadcast, while it waits for input; elsewhere directly.
+class InputLines {
+ public:
+  InputLines(bool interactive, const char* prompt);
+  ~InputLines();
+  InputLines(const InputLines&) = delete;
+  InputLines& operator=(const InputLines&) = delete;
+
+  // Stores the next line in `line`; false at the end of input.
+  bool Next(std::string& line);
+
+ private:
+  bool interactive_;
+  const char* prompt_;
+#if defined(_WIN32)
+  static unsigned long __stdcall Read(void* lines);
+  void* thread_ = nullptr;
+  void* ready_ = nullptr;  // set by the reader: line_ and ended_ hold the next line
+  void* taken_ = nullptr;  // set by Next: the reader may read on
+  std::string line_;
+  bool ended_ = false;
+#endif
+};
+
 // The GUI host's window classes, by which tools find its main window and the
 // toasts it pops up, and its menu's commands (WM_COMMAND), by which they use it.
 constexpr const char* kGuiWindowClass = "CalcGuiWindow";
@@ -87,9 +114,7 @@ constexpr const char* kGuiToastClass = "CalcGuiToast";
 enum GuiMenuCommand : int { kGuiMenuCommands = 101, kGuiMenuAbout, kGuiMenuExit };
 
 // Receives toast requests in a top-level window and writes each to standard
-// output as one line: "[caption] message". Only one may exist at a time; the
-// console host makes one for each call into the plug-in, so that no window of
-// it waits unread while it waits for input.
+// output as one line: "[caption] message". Only one may exist at a time.
 class ToastWindow {
  public:
   ToastWindow();

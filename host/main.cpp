@@ -24,15 +24,9 @@
 
 namespace {
 
-// Runs one line; toasts are received only during the call, so that no window
-// of this process sits unread while it waits for input.
 void RunLine(const PluginLibrary& plugin, const std::string& line) {
   if (line.empty()) return;
-  std::string shown;
-  {
-    ToastWindow toasts;
-    shown = RunCommandLine(plugin, line);
-  }
+  const std::string shown = RunCommandLine(plugin, line);
   if (!shown.empty()) std::printf("%s\n", shown.c_str());
   std::fflush(stdout);
 }
@@ -64,6 +58,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "calchost: cannot use %s: %s\n", path.c_str(), plugin.error().c_str());
     return 1;
   }
+  ToastWindow toasts;
   if (plugin.initialize != nullptr) plugin.initialize(nullptr, nullptr, nullptr);
 
   if (!commands.empty()) {
@@ -74,8 +69,9 @@ int main(int argc, char** argv) {
       std::printf("%s(%s: the plug-in's about box; end of input quits)\n",
                   DescribePlugin(plugin).c_str(), kAboutCommand);
     }
+    InputLines input(interactive, "> ");
     std::string line;
-    while (ReadInputLine(interactive, "> ", line)) RunLine(plugin, line);
+    while (input.Next(line)) RunLine(plugin, line);
     if (interactive) std::printf("\n");
   }
 

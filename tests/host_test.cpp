@@ -1,5 +1,6 @@
 // The console host: how it splits lines, and whole sessions run through it.
 #include "host/host.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <string>
 
 #if defined(_WIN32)
-#include <windows.h>
 #define popen _popen
 #define pclose _pclose
 #endif
@@ -108,35 +108,16 @@ DWORD WINAPI Broadcast(void*) {
 }
 
 TEST(Session, AnIdleHostDoesNotStallAnotherProgramsBroadcast) {
-  // Wine under an emulator starts a program in seconds, not milliseconds.
-  constexpr DWORD kPatienceMs = 90000;
-  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-  HANDLE input_read = nullptr, input_write = nullptr, output_read = nullptr, output_write = nullptr;
-  ASSERT_TRUE(CreatePipe(&input_read, &input_write, &inheritable, 0));
-  ASSERT_TRUE(CreatePipe(&output_read, &output_write, &inheritable, 0));
-  SetHandleInformation(input_write, HANDLE_FLAG_INHERIT, 0);
-  SetHandleInformation(output_read, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = input_read;
-  startup.hStdOutput = output_write;
-  startup.hStdError = output_write;
-  std::string command = std::string("\"") + CALCHOST_PATH + "\"";
-  PROCESS_INFORMATION host = {};
-  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                             &startup, &host));
-  CloseHandle(input_read);
-  CloseHandle(output_write);
-
+  ConsoleHostProcess host;
+  ASSERT_TRUE(StartConsoleHost("", true, host));
   // One command and its answer: the host has loaded the plug-in and waits for the next line.
   const char line[] = "/xcalc 1+1\n";
   DWORD count = 0;
-  WriteFile(input_write, line, sizeof line - 1, &count, nullptr);
+  WriteFile(host.input, line, sizeof line - 1, &count, nullptr);
   std::string output;
   char chunk[256];
   while (output.find("2.00") == std::string::npos &&
-         ::ReadFile(output_read, chunk, sizeof chunk, &count, nullptr) && count > 0) {
+         ::ReadFile(host.output, chunk, sizeof chunk, &count, nullptr) && count > 0) {
     output.append(chunk, count);
   }
   ASSERT_NE(output.find("1+1=\r\n2.00"), std::string::npos) << output;
@@ -144,12 +125,13 @@ TEST(Session, AnIdleHostDoesNotStallAnotherProgramsBroadcast) {
   HANDLE sender = CreateThread(nullptr, 0, Broadcast, nullptr, 0, nullptr);
   // The broadcast is over while the host still waits at its prompt.
   EXPECT_EQ(WaitForSingleObject(sender, kPatienceMs), WAIT_OBJECT_0);
-  EXPECT_EQ(WaitForSingleObject(host.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+  EXPECT_EQ(WaitForSingleObject(host.process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
-  CloseHandle(input_write);  // the end of its input: the host quits
-  EXPECT_EQ(WaitForSingleObject(host.hProcess, kPatienceMs), WAIT_OBJECT_0);
+  CloseHandle(host.input);  // the end of its input: the host quits
+  host.input = nullptr;
+  EXPECT_EQ(WaitForSingleObject(host.process.hProcess, kPatienceMs), WAIT_OBJECT_0);
   WaitForSingleObject(sender, INFINITE);
-  for (HANDLE handle : {sender, output_read, host.hThread, host.hProcess}) CloseHandle(handle);
+  CloseHandle(sender);
 }
 #endif
 

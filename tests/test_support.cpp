@@ -122,3 +122,42 @@ std::uintptr_t PointerAt(const ReceivedToast& toast, std::size_t offset) {
   return toast.record.size() >= offset + sizeof(void*) ? ReadPointer(toast.record.data(), offset)
                                                        : 0;
 }
+
+#if defined(_WIN32)
+ConsoleHostProcess::~ConsoleHostProcess() {
+  if (process.hProcess != nullptr && WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process.hProcess, 1);
+  }
+  for (HANDLE handle : {input, output, process.hThread, process.hProcess}) {
+    if (handle != nullptr) CloseHandle(handle);
+  }
+}
+
+bool StartConsoleHost(const std::string& arguments, bool with_input, ConsoleHostProcess& host) {
+  const std::string plugin = DefaultPluginPath();
+  std::string command =
+      "\"" + plugin.substr(0, plugin.find_last_of("/\\") + 1) + "calchost.exe\" " + arguments;
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  HANDLE input_read = nullptr;
+  HANDLE output_write = nullptr;
+  if (!CreatePipe(&host.output, &output_write, &inheritable, 1 << 16)) return false;
+  if (with_input && !CreatePipe(&input_read, &host.input, &inheritable, 0)) {
+    CloseHandle(output_write);
+    return false;
+  }
+  // The test's ends stay the test's.
+  SetHandleInformation(host.output, HANDLE_FLAG_INHERIT, 0);
+  if (host.input != nullptr) SetHandleInformation(host.input, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input_read;
+  startup.hStdOutput = output_write;
+  startup.hStdError = output_write;
+  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      nullptr, &startup, &host.process);
+  CloseHandle(output_write);
+  if (input_read != nullptr) CloseHandle(input_read);
+  return started != FALSE;
+}
+#endif

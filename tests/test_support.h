@@ -59,3 +59,22 @@ class ToastListener {
 std::uint32_t Field32(const ReceivedToast& toast, std::size_t offset);
 // Reads a pointer-sized field of a recorded request at `offset`.
 std::uintptr_t PointerAt(const ReceivedToast& toast, std::size_t offset);
+
+#if defined(_WIN32)
+// Wine under an emulator starts a program in seconds, not milliseconds.
+constexpr DWORD kPatienceMs = 90000;
+
+// The console host built beside the tests, running in a process of its own
+// whose standard output and error go to a pipe of the test's, and so may its
+// standard input.
+struct ConsoleHostProcess {
+  PROCESS_INFORMATION process = {};
+  HANDLE input = nullptr;   // the write end of its standard input, or null
+  HANDLE output = nullptr;  // the read end of its standard output
+  ~ConsoleHostProcess();    // closes the handles; ends the host if it still runs
+};
+
+// Starts the console host with `arguments`, its input a pipe when
+// `with_input`; false, with nothing open, when it cannot be started.
+bool StartConsoleHost(const std::string& arguments, bool with_input, ConsoleHostProcess& host);
+#endif

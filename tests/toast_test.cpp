@@ -161,9 +161,6 @@ TEST(ToastMessage, NobodyListening) {
 #if defined(_WIN32)
 // --- What other programs on the same desktop see ---------------------------
 
-// Wine under an emulator starts a program in seconds, not milliseconds.
-constexpr DWORD kPatienceMs = 90000;
-
 // How many toast messages the test's own windows have received, read or not.
 LONG counted = 0;
 UINT toast_number = 0;
@@ -196,51 +193,24 @@ HWND CreateCountingWindow(DWORD style) {
 // of its own, while this thread reads its messages; returns the host's output
 // with CR LF read as LF, or "(still running)" if it did not finish in time.
 std::string RunConsoleHost(const std::string& arguments) {
-  const std::string plugin = DefaultPluginPath();
-  std::string command =
-      "\"" + plugin.substr(0, plugin.find_last_of("/\\") + 1) + "calchost.exe\" " + arguments;
-  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-  HANDLE output_read = nullptr;
-  HANDLE output_write = nullptr;
-  if (!CreatePipe(&output_read, &output_write, &inheritable, 1 << 16)) return "(no pipe)";
-  SetHandleInformation(output_read, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = output_write;
-  startup.hStdError = output_write;
-  PROCESS_INFORMATION process = {};
-  const BOOL started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                      nullptr, &startup, &process);
-  CloseHandle(output_write);
-  if (!started) {
-    CloseHandle(output_read);
-    return "(could not start " + command + ")";
-  }
+  ConsoleHostProcess host;
+  if (!StartConsoleHost(arguments, false, host)) return "(could not start the console host)";
   const DWORD start = GetTickCount();
   DWORD waited = WAIT_TIMEOUT;
-  while (GetTickCount() - start < kPatienceMs) {
-    waited = MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 100, QS_ALLINPUT);
-    if (waited == WAIT_OBJECT_0) break;
+  while (waited != WAIT_OBJECT_0 && GetTickCount() - start < kPatienceMs) {
+    waited = MsgWaitForMultipleObjects(1, &host.process.hProcess, FALSE, 100, QS_ALLINPUT);
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
   }
-  std::string output = "(still running)";
-  if (waited == WAIT_OBJECT_0) {
-    output.clear();
-    char chunk[4096];
-    DWORD count = 0;
-    while (ReadFile(output_read, chunk, sizeof chunk, &count, nullptr) && count > 0) {
-      for (DWORD i = 0; i < count; ++i) {
-        if (chunk[i] != '\r') output += chunk[i];
-      }
+  if (waited != WAIT_OBJECT_0) return "(still running)";
+  std::string output;
+  char chunk[4096];
+  DWORD count = 0;
+  while (ReadFile(host.output, chunk, sizeof chunk, &count, nullptr) && count > 0) {
+    for (DWORD i = 0; i < count; ++i) {
+      if (chunk[i] != '\r') output += chunk[i];
     }
-  } else {
-    TerminateProcess(process.hProcess, 1);
   }
-  CloseHandle(output_read);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
   return output;
 }
 
