@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the GUI host under Wine on a virtual X display:
+# Takes the pictures of the GUI host (README.md, docs/hosts.md) under Wine on a
+# virtual X display:
 #   docs/gui-host.png   the host window after three commands, with the toast
 #   docs/gui-toast.png  the toast alone
 #   docs/gui-about.png  the plug-in's about box
