@@ -9,7 +9,9 @@
 // A loaded plug-in library and its entry points; a missing one is null.
 class PluginLibrary {
  public:
-  // Loads the library at `path`; on failure error() says why and the entry points are null.
+  // Loads the library at `path`; on failure error() gives the system loader's
+  // reason and the entry points are null. A library without ParseCommand
+  // stays loaded, and error() says that it lacks it.
   explicit PluginLibrary(const std::string& path);
   ~PluginLibrary();
   PluginLibrary(const PluginLibrary&) = delete;

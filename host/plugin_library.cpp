@@ -15,27 +15,51 @@ namespace {
 #if defined(_WIN32)
 constexpr const char* kPluginFileName = "calcplugin.dll";
 
+// The system's text for error `code`, then the number: "The specified module
+// could not be found. (error 126)"; the number alone where the system has no text.
+std::string DescribeError(DWORD code) {
+  char text[512];
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, code, 0, text, sizeof text, nullptr);
+  while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' ||
+                        text[length - 1] == ' ')) {
+    --length;
+  }
+  const std::string number = "(error " + std::to_string(code) + ")";
+  return length == 0 ? number : std::string(text, length) + " " + number;
+}
+
+// Loads the DLL at `path`; null on failure, with the system's reason in `error`.
 void* OpenLibrary(const std::string& path, std::string& error) {
   HMODULE module = LoadLibraryA(path.c_str());
-  if (module == nullptr) error = "LoadLibrary failed with error " + std::to_string(GetLastError());
+  if (module == nullptr) error = DescribeError(GetLastError());
   return reinterpret_cast<void*>(module);
 }
+// The address of the export `name`; null when the DLL has none.
 void* FindSymbol(void* handle, const char* name) {
   return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
+// Unloads a library OpenLibrary loaded.
 void CloseLibrary(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
 #else
 constexpr const char* kPluginFileName = "libcalcplugin.so";
 
+// Loads the shared library at `path`; null on failure, with the loader's reason in `error`.
 void* OpenLibrary(const std::string& path, std::string& error) {
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) error = dlerror();
+  if (handle == nullptr) {
+    const char* reason = dlerror();
+    error = reason != nullptr ? reason : "dlopen failed";
+  }
   return handle;
 }
+// The address of the symbol `name`; null when the library has none.
 void* FindSymbol(void* handle, const char* name) { return dlsym(handle, name); }
+// Unloads a library OpenLibrary loaded.
 void CloseLibrary(void* handle) { dlclose(handle); }
 #endif
 
+// Sets `function` to the entry point named `name`, or to null when there is none.
 template <typename Function>
 void Resolve(void* handle, const char* name, Function& function) {
   function = reinterpret_cast<Function>(FindSymbol(handle, name));
@@ -43,7 +67,9 @@ void Resolve(void* handle, const char* name, Function& function) {
 
 }  // namespace
 
-PluginLibrary::PluginLibrary(const std::string& path) : handle_(OpenLibrary(path, error_)) {
+PluginLibrary::PluginLibrary(const std::string& path) {
+  // In the body, once every member is constructed: OpenLibrary writes into error_.
+  handle_ = OpenLibrary(path, error_);
   if (handle_ == nullptr) return;
   Resolve(handle_, CALC_NAME_INITIALIZE, initialize);
   Resolve(handle_, CALC_NAME_UNINITIALIZE, uninitialize);
@@ -54,7 +80,9 @@ PluginLibrary::PluginLibrary(const std::string& path) : handle_(OpenLibrary(path
   Resolve(handle_, CALC_NAME_RECEIVE_NOTIFY, receive_notify);
   Resolve(handle_, CALC_NAME_DISPLAY_TOAST, display_toast);
   Resolve(handle_, CALC_NAME_DISPLAY_TOAST_W, display_toast_w);
-  if (parse_command == nullptr) error_ = "the library has no ParseCommand entry point";
+  if (parse_command == nullptr) {
+    error_ = "the library has no entry point named " CALC_NAME_PARSE_COMMAND;
+  }
 }
 
 PluginLibrary::~PluginLibrary() {

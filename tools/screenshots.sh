@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the GUI host under Wine on a virtual X display:
+# Takes the pictures of the GUI host (README.md, docs/hosts.md) under Wine on a
+# virtual X display:
 #   docs/gui-host.png   the host window after three commands, with the toast
 #   docs/gui-toast.png  the toast alone
 #   docs/gui-about.png  the plug-in's about box
@@ -54,17 +55,26 @@ tools/wine-session.sh build/windows-i686/bin/wine_keepalive.exe bash -c '
       +repage "$3"
   }
 
+  # Wine draws the caption buttons with the Marlett symbol font it ships
+  # (fonts-wine), but does not load it from where Debian installs it, so the
+  # buttons would show as the letters "0", "1" and "r". In the prefix'"'"'s font
+  # folder, where Windows keeps its fonts, it is found. (Wine'"'"'s Tahoma from
+  # the same package is left out: its bold face draws as the regular one.)
+  cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+
   start "$SHOTS_WORK/commands"
-  toast=$(geometry "Calculator Options...")
+  geometry "Calculator Options..." >/dev/null
   sleep 1  # the last command runs and the window repaints while the toast stays up
+  toast=$(geometry "Calculator Options...")
   import -window root "$SHOTS_WORK/screen.png"
   convert "$SHOTS_WORK/screen.png" -crop "$desktop+0+0" +repage docs/gui-host.png
   crop "$SHOTS_WORK/screen.png" "$toast" docs/gui-toast.png
   wineserver -k
 
   start "$SHOTS_WORK/about"
+  geometry "About Calculator Plugin..." >/dev/null
+  sleep 1  # the box takes its place and size
   about=$(geometry "About Calculator Plugin...")
-  sleep 1
   import -window root "$SHOTS_WORK/screen.png"
   crop "$SHOTS_WORK/screen.png" "$about" docs/gui-about.png
 '

@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev locales
   libclang-rt-14-dev libmuparser-dev libedit-dev
-  g++-mingw-w64-i686 zip wine wine32:i386 xvfb xauth imagemagick x11-utils)
+  g++-mingw-w64-i686 zip wine wine32:i386 fonts-wine xvfb xauth imagemagick x11-utils)
 
 has_i386() { dpkg --print-foreign-architectures | grep -qx i386; }
 missing_packages() {
