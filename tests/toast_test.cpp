@@ -158,6 +158,26 @@ TEST(ToastMessage, NobodyListening) {
   EXPECT_EQ(Plugin().display_toast_w(u"nobody", kCaption, kExtra, 1), 1);
 }
 
+#if !defined(_WIN32)
+std::vector<HWND> toast_receivers;
+
+TEST(ToastScope, EveryTopLevelWindowOfThisProcessGetsTheRequestInTurn) {
+  const WNDPROC record = [](HWND window, UINT message, WPARAM, LPARAM) -> LRESULT {
+    if (message == RegisterWindowMessageA("Glimmerpost_DisplayToast")) {
+      toast_receivers.push_back(window);
+    }
+    return 0;
+  };
+  const HWND made[] = {CreateTopLevelWindow(record), CreateTopLevelWindow(record),
+                       CreateTopLevelWindow(record)};
+  Plugin().display_toast("each", kCaption, kExtra, 0);
+  Plugin().display_toast_w(u"each", kCaption, kExtra, 0);
+  EXPECT_EQ(toast_receivers,
+            (std::vector<HWND>{made[0], made[1], made[2], made[0], made[1], made[2]}));
+  for (HWND window : made) DestroyTopLevelWindow(window);
+}
+#endif
+
 #if defined(_WIN32)
 // --- What other programs on the same desktop see ---------------------------
 
