@@ -25,8 +25,9 @@ constexpr std::size_t kMaxTokenLength = 87;
 // operator with a missing operand. Throws std::bad_alloc with nothing leaked.
 std::unique_ptr<ExprNode> ReadExpression(const char* text, std::size_t length);
 
-// Converts a number token the way atof reads it: the longest prefix that forms
-// a decimal number, and 0 when there is none («.», «..5»). Locale-independent.
+// Converts a text of at most kMaxTokenLength bytes the way atof reads it: the
+// longest prefix that forms a decimal number, and 0 when there is none («.»,
+// «..5»). Locale-independent.
 double ConvertNumberText(const char* text);
 
 // ---------------------------------------------------------------------------
@@ -64,17 +65,14 @@ using NodePtr = std::unique_ptr<ExprNode>;
 class ExprNode {
  public:
   virtual ~ExprNode() = default;
-  // Stores `value` into the node; only variables take it. Returns the stored value (0.0 here).
-  virtual double Assign(double value);
   // Computes the node's value; children are evaluated left first.
-  virtual double Evaluate();
+  virtual double Evaluate() = 0;
 };
 
 // Two operands, both owned; either may be missing while the tree is built.
 class BinaryNode : public ExprNode {
  public:
   BinaryNode(NodePtr lhs, NodePtr rhs);
-  ~BinaryNode() override;
 
  protected:
   NodePtr left;
@@ -105,13 +103,6 @@ class DivideNode : public BinaryNode {
   double Evaluate() override;
 };
 
-// `left` is the variable assigned to, `right` the value; yields the stored value.
-class AssignNode : public BinaryNode {
- public:
-  using BinaryNode::BinaryNode;
-  double Evaluate() override;
-};
-
 class NegateNode : public ExprNode {
  public:
   explicit NegateNode(NodePtr child);
@@ -135,11 +126,24 @@ class VariableNode : public ExprNode {
  public:
   // Finds or adds the variable `name`; throws std::bad_alloc.
   explicit VariableNode(const char* name);
-  double Assign(double value) override;
+  // Stores `value` in the variable and returns it.
+  double Assign(double value);
   double Evaluate() override;
 
  private:
   VariableEntry* entry;
+};
+
+// Stores the value into the variable and yields it; the value may be missing
+// while the tree is built.
+class AssignNode : public ExprNode {
+ public:
+  AssignNode(std::unique_ptr<VariableNode> target, NodePtr value);
+  double Evaluate() override;
+
+ private:
+  std::unique_ptr<VariableNode> variable;
+  NodePtr operand;
 };
 
 // ---------------------------------------------------------------------------
@@ -177,7 +181,8 @@ struct ExpressionReader {
 extern ExpressionReader Reader;
 
 // Reads the next token at ReadPosition; fills TokenText for names and numbers.
-// At the terminator it stays there and returns Other, however often it is called.
+// At the end of the text it returns Other however often it is called, and
+// ReadPosition never passes the terminator.
 // A name or number over kMaxTokenLength is consumed whole, sets TokenTooLong and reads as Other.
 TokenKind NextToken();
 

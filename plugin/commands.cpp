@@ -16,7 +16,11 @@ char PrecisionText[4] = "2";
 namespace {
 
 constexpr std::size_t kMaxValueLength = CALC_MAX_VALUE_LENGTH;
+// The most decimals a value is shown with, as a number and as it is stored.
 constexpr int kMaxDecimals = 16;
+constexpr char kMaxDecimalsText[] = "16";
+// The most digits of "/xprecis" that are read; longer parameters change nothing.
+constexpr std::size_t kMaxPrecisionDigits = 2;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -37,13 +41,14 @@ std::size_t BoundedLength(const char* text, std::size_t limit) {
   return length;
 }
 
-// The number of decimals PrecisionText asks for; the empty text means none.
+// The number of decimals PrecisionText asks for (RunPrecision stores at most
+// kMaxDecimals); the empty text means none.
 int Decimals() {
   int decimals = 0;
   for (const char* digit = PrecisionText; IsDigit(*digit); ++digit) {
     decimals = decimals * 10 + (*digit - '0');
   }
-  return decimals > kMaxDecimals ? kMaxDecimals : decimals;
+  return decimals;
 }
 
 // Writes `value` as fixed-point text with `decimals` places, correctly rounded
@@ -62,7 +67,6 @@ void RunCalc(const char* parameter, char* result) {
   NodePtr tree = ReadExpression(parameter, length);
   if (!tree) return;
   const double value = tree->Evaluate();
-  tree.reset();
   if (result == nullptr) return;
   // The host may pass one buffer as both parameter and result.
   std::memmove(result, parameter, length);
@@ -71,15 +75,15 @@ void RunCalc(const char* parameter, char* result) {
 }
 
 void RunPrecision(const char* parameter, char* result) {
-  const std::size_t length = BoundedLength(parameter, 3);
-  if (length < 3) {
+  const std::size_t length = BoundedLength(parameter, kMaxPrecisionDigits + 1);
+  if (length <= kMaxPrecisionDigits) {
     std::size_t digits = 0;
-    while (digits < length && IsDigit(parameter[digits])) ++digits;
+    while (IsDigit(parameter[digits])) ++digits;  // stops at the terminator at the latest
     if (digits == length) {
       int number = 0;
       for (std::size_t i = 0; i < length; ++i) number = number * 10 + (parameter[i] - '0');
       if (number > kMaxDecimals) {
-        std::memcpy(PrecisionText, "16", 3);
+        std::memcpy(PrecisionText, kMaxDecimalsText, sizeof kMaxDecimalsText);
       } else {
         std::memcpy(PrecisionText, parameter, length);
         PrecisionText[length] = '\0';
@@ -89,7 +93,7 @@ void RunPrecision(const char* parameter, char* result) {
   if (result != nullptr) result[0] = '\0';
 
   static constexpr char kPrefix[] = "Floatting point precision: ";
-  char message[32] = {};
+  char message[sizeof kPrefix + sizeof PrecisionText] = {};
   std::memcpy(message, kPrefix, sizeof kPrefix - 1);
   std::memcpy(message + sizeof kPrefix - 1, PrecisionText, std::strlen(PrecisionText));
   DisplayToast(message, "Calculator Options...", "", 0);

@@ -81,6 +81,13 @@ TEST(Tokens, ClassifiesEveryKind) {
       {"%", "Other"},
       {"]", "Other"},
       {"\xc3\xa9", "Other"},
+      {"\xff", "Other"},
+      // Each end of the letters and digits, and the byte beyond it.
+      {"A@", "Name(A) Other"},
+      {"Z[", "Name(Z) Other"},
+      {"a`", "Name(a) Other"},
+      {"z{", "Name(z) Other"},
+      {"9:", "Number(9) Other"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Tokens(c.text), c.tokens) << "text: " << c.text;
@@ -123,6 +130,7 @@ TEST(Numbers, ConvertAsAtofReadsDigitsAndPoints) {
       {".5", 0.5},        {"5.", 5.0},           {"1.2.3", 1.2},
       {".", 0.0},         {"..5", 0.0},          {"...", 0.0},
       {"0.1", 0.1},       {"007", 7.0},          {"1.5.9", 1.5},
+      {"1/", 1.0},        {"9:", 9.0},
       {"123456789012345678901234567890", 123456789012345678901234567890.0},
       {"0.000000000000000000001", 1e-21},
       {"0.0000000000000000000001", 1e-22},
@@ -383,6 +391,22 @@ TEST(Variables, IndexKeepsNamesApartAndFindsThemAfterGrowing) {
   EXPECT_EQ(FindOrAddVariable("g0"), grown.front());
   EXPECT_EQ(FindOrAddVariable("g2999"), grown.back());
   EXPECT_EQ(VariableTable, grown.back());
+  for (std::size_t i = 0; i < grown.size(); ++i) {
+    ASSERT_STREQ(grown[i]->name, ("g" + std::to_string(i)).c_str());  // none taken for another
+  }
+}
+
+TEST(Variables, FreshIndexFindsNamesThatStartOnOddSlots) {
+  // A name of one byte of even code hashes to an odd number, so in a fresh
+  // index of 16 slots these 12 names all start on the 8 odd slots.
+  ClearVariables();
+  const char* const names[] = {"b", "d", "f", "h", "j", "l", "n", "p", "r", "t", "v", "x"};
+  std::vector<VariableEntry*> entries;
+  for (const char* name : names) entries.push_back(FindOrAddVariable(name));
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(FindOrAddVariable(names[i]), entries[i]) << names[i];
+    EXPECT_STREQ(entries[i]->name, names[i]);
+  }
 }
 
 TEST(Variables, StopAtTheFirstNonNameCharacter) {
