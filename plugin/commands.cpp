@@ -16,9 +16,9 @@ char PrecisionText[4] = "2";
 namespace {
 
 constexpr std::size_t kMaxValueLength = CALC_MAX_VALUE_LENGTH;
-// The most decimals a value is shown with, as a number and as it is stored.
+// The most decimals a value is shown with, and its two digits as stored.
 constexpr int kMaxDecimals = 16;
-constexpr char kMaxDecimalsText[] = "16";
+constexpr char kMaxDecimalsText[] = {'0' + kMaxDecimals / 10, '0' + kMaxDecimals % 10, '\0'};
 // The most digits of "/xprecis" that are read; longer parameters change nothing.
 constexpr std::size_t kMaxPrecisionDigits = 2;
 
@@ -78,7 +78,7 @@ void RunPrecision(const char* parameter, char* result) {
   const std::size_t length = BoundedLength(parameter, kMaxPrecisionDigits + 1);
   if (length <= kMaxPrecisionDigits) {
     std::size_t digits = 0;
-    while (IsDigit(parameter[digits])) ++digits;  // stops at the terminator at the latest
+    while (digits < length && IsDigit(parameter[digits])) ++digits;
     if (digits == length) {
       int number = 0;
       for (std::size_t i = 0; i < length; ++i) number = number * 10 + (parameter[i] - '0');
