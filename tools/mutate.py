@@ -321,9 +321,12 @@ class Suites:
         self.env = dict(os.environ, GTEST_FAIL_FAST="1")
         if sanitized:
             self.env["ASAN_OPTIONS"] = f"hard_rss_limit_mb={MEMORY_LIMIT_MB}"
-        listing = json.loads(subprocess.run(
-            ["ctest", "--test-dir", self.build_dir, "--show-only=json-v1"],
-            check=True, capture_output=True, text=True).stdout)
+        listing = self.listing()
+        if any("command" not in test for test in listing["tests"]):
+            # ctest names a test's program only once it is built: build them all once.
+            subprocess.run(["cmake", "--build", self.build_dir], cwd=ROOT, check=True,
+                           stdout=subprocess.DEVNULL)
+            listing = self.listing()
         self.tests = []
         for test in listing["tests"]:
             cwd = next(p["value"] for p in test["properties"] if p["name"] == "WORKING_DIRECTORY")
@@ -336,6 +339,12 @@ class Suites:
             sys.exit(f"mutate: the unchanged code does not build in {preset}; "
                      f"see {self.build_dir}/mutate-build.log")
         self.calibrate()
+
+    def listing(self):
+        """The build's tests as ctest lists them."""
+        return json.loads(subprocess.run(
+            ["ctest", "--test-dir", self.build_dir, "--show-only=json-v1"],
+            check=True, capture_output=True, text=True).stdout)
 
     def build(self):
         """Builds the suites' programs; whether that worked."""
