@@ -1,24 +1,17 @@
-// The processor check and the library's load and unload notification.
+// The processor check, and the variables released when the library unloads.
 //
-// On 32-bit x86 this file is compiled without SSE and SSE2, since it runs
-// before the processor is known to have them, and before the C runtime starts.
+// On 32-bit x86 this file is compiled without SSE and SSE2, since the check
+// runs before the processor is known to have them, and before the C runtime
+// starts. On Windows the DLL's entry point (dll_entry.cpp) releases the
+// variables instead.
 #include "plugin/library.h"
 
+#if !defined(_WIN32)
 #include "expr/expr.h"
+#endif
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>
-#endif
-
-// What runs at load before the C runtime has set the stack protector's canary
-// must not check one.
-#if defined(__has_attribute)
-#if __has_attribute(no_stack_protector)
-#define CALC_BEFORE_RUNTIME __attribute__((no_stack_protector))
-#endif
-#endif
-#if !defined(CALC_BEFORE_RUNTIME)
-#define CALC_BEFORE_RUNTIME
 #endif
 
 namespace {
@@ -46,42 +39,7 @@ CALC_BEFORE_RUNTIME bool ProcessorHasSse2() {
 #endif
 }
 
-#if defined(_WIN32)
-
-#include <windows.h>
-
-// The C runtime's own entry point: runs the static constructors at load and
-// the destructors and exit functions at unload.
-extern "C" BOOL WINAPI DllMainCRTStartup(HANDLE module, DWORD reason, LPVOID reserved);
-
-namespace {
-
-// Whether the load went through to the C runtime, so the unload must too.
-bool started = false;
-
-}  // namespace
-
-// The DLL's entry point, run by Windows before anything else of the DLL. At
-// load it refuses a processor without SSE2 before any other code runs, static
-// constructors included, so the host sees a plug-in that did not load instead
-// of crashing in the middle of a chat. At unload by FreeLibrary it frees the
-// variables and lets the C runtime finish. When the process is ending
-// (`reserved` is not null) it runs nothing at all: Windows has already ended
-// the other threads, perhaps holding the heap's lock, and takes back the
-// memory itself.
-extern "C" CALC_BEFORE_RUNTIME BOOL WINAPI CalcLibraryEntry(HANDLE module, DWORD reason,
-                                                            LPVOID reserved) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    if (!ProcessorHasSse2()) return FALSE;
-    started = true;
-  } else if (reason == DLL_PROCESS_DETACH) {
-    if (!started || reserved != nullptr) return TRUE;
-    ClearVariables();
-  }
-  return DllMainCRTStartup(module, reason, reserved);
-}
-
-#else
+#if !defined(_WIN32)
 
 namespace {
 
