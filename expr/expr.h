@@ -50,8 +50,8 @@ extern VariableEntry* VariableTable;
 // std::bad_alloc and leaves the table and its index unchanged when memory runs out.
 VariableEntry* FindOrAddVariable(const char* name);
 
-// Frees every entry and the index and empties the table. Runs by itself when
-// the library unloads, so a host that loads and unloads the plug-in loses no memory.
+// Frees every entry and the index and empties the table. The library calls it
+// when a host unloads the plug-in, so loading and unloading loses no memory.
 void ClearVariables();
 
 // ---------------------------------------------------------------------------

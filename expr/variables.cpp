@@ -121,11 +121,3 @@ void ClearVariables() {
   delete[] lookup.tags;
   lookup = Index{};
 }
-
-namespace {
-
-struct ReleaseAtUnload {
-  ~ReleaseAtUnload() { ClearVariables(); }
-} release_at_unload;
-
-}  // namespace

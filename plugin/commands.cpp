@@ -8,6 +8,7 @@
 
 #include "calcplugin.h"
 #include "expr/expr.h"
+#include "plugin/float_state.h"
 #include "plugin/plugin.h"
 #include "toast/toast.h"
 
@@ -105,6 +106,9 @@ std::int32_t RunCommand(const char* command, const char* parameter, char* result
   if (command == nullptr) return 0;
   if (parameter == nullptr) parameter = "";
   if (MatchesWord(command, "/xcalc")) {
+    // Reading, evaluating and formatting in the plug-in's own floating-point
+    // state: no trap and the same digits in any host, whose state comes back as it was.
+    const FloatingPointScope plugin_state;
     try {
       RunCalc(parameter, result);
     } catch (const std::bad_alloc&) {

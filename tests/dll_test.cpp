@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cpuid.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -238,6 +241,126 @@ TEST(Stack, DeepestExpressionsFitHalfTheDefaultStack) {
   EXPECT_LT(run.deepest, kThreadStack - 8192);
   RecordProperty("deepest_stack_bytes", static_cast<int>(run.deepest));
   std::printf("deepest stack of the thread: %zu bytes\n", run.deepest);
+}
+
+// --- Load and unload ----------------------------------------------------------
+
+// The child processes below report through a 32-bit count shared with the test.
+constexpr char kCountVariable[] = "CALC_TEST_SHARED_COUNT";
+
+// The count shared between the test and its children: made under a name of
+// the test's process, which the children find in their inherited environment.
+volatile LONG* SharedCount() {
+  char name[64];
+  if (GetEnvironmentVariableA(kCountVariable, name, sizeof name) == 0) {
+    std::snprintf(name, sizeof name, "calc-test-count-%lu", GetCurrentProcessId());
+    SetEnvironmentVariableA(kCountVariable, name);
+  }
+  HANDLE mapping =
+      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG), name);
+  if (mapping == nullptr) return nullptr;
+  return static_cast<volatile LONG*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+}
+
+// Points `module`'s import of msvcrt's `free` at `replacement`; false if it imports none.
+bool ReplaceImportOfFree(HMODULE module, void (*replacement)(void*)) {
+  auto* base = reinterpret_cast<unsigned char*>(module);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+      base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+  const IMAGE_DATA_DIRECTORY& directory =
+      nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  for (auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+       import->Name != 0; ++import) {
+    if (lstrcmpiA(reinterpret_cast<const char*>(base + import->Name), "msvcrt.dll") != 0) continue;
+    auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
+    auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
+    for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
+      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+      const auto* by_name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+      if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), "free") != 0) continue;
+      DWORD protection = 0;
+      VirtualProtect(&addresses->u1.Function, sizeof(void*), PAGE_READWRITE, &protection);
+      addresses->u1.Function = reinterpret_cast<DWORD_PTR>(replacement);
+      VirtualProtect(&addresses->u1.Function, sizeof(void*), protection, &protection);
+      return true;
+    }
+  }
+  return false;
+}
+
+volatile LONG* free_calls = nullptr;
+
+// The plug-in's `free` while a child counts: the call counted, then freed as it asked.
+void CountingFree(void* block) {
+  InterlockedIncrement(free_calls);
+  std::free(block);
+}
+
+constexpr int kVariablesMade = 2000;
+
+// In a child process: loads the plug-in, counts its calls of free, makes
+// kVariablesMade variables, and ends as `finish` says, with the count from then on shared.
+enum class Finish { kFreeLibraryThenExit, kExitProcess };
+[[noreturn]] void MakeVariablesThen(Finish finish) {
+  free_calls = SharedCount();
+  HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
+  if (free_calls == nullptr || module == nullptr || !ReplaceImportOfFree(module, CountingFree)) {
+    ExitProcess(2);
+  }
+  const auto parse_command = reinterpret_cast<CalcParseCommandFn>(
+      reinterpret_cast<void*>(GetProcAddress(module, "ParseCommand")));
+  char result[CALC_RESULT_BUFFER_SIZE];
+  for (int i = 0; i < kVariablesMade; ++i) {
+    const std::string name = "v" + std::to_string(i) + "=1";
+    parse_command("/xcalc", name.c_str(), nullptr, result);
+  }
+  *free_calls = 0;
+  if (finish == Finish::kFreeLibraryThenExit) FreeLibrary(module);
+  ExitProcess(0);
+}
+
+TEST(Unload, FreeLibraryFreesTheVariables) {
+  volatile LONG* count = SharedCount();
+  ASSERT_NE(count, nullptr);
+  *count = -1;
+  EXPECT_EXIT(MakeVariablesThen(Finish::kFreeLibraryThenExit), ::testing::ExitedWithCode(0), "");
+  EXPECT_GE(*count, kVariablesMade);
+  std::printf("calls of free from FreeLibrary on: %ld\n", static_cast<long>(*count));
+}
+
+// Windows has ended the process's other threads, perhaps holding the heap's lock.
+TEST(Unload, AnEndingProcessFreesNothing) {
+  volatile LONG* count = SharedCount();
+  ASSERT_NE(count, nullptr);
+  *count = -1;
+  EXPECT_EXIT(MakeVariablesThen(Finish::kExitProcess), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(*count, 0);
+  std::printf("calls of free from ExitProcess on: %ld\n", static_cast<long>(*count));
+}
+
+// The plug-in refuses to load on a processor without SSE2 and loads on one
+// with it. Under qemu's user-mode emulator, which runs Wine on some machines,
+// QEMU_CPU=pentium3 gives the program a processor with SSE but not SSE2; the
+// dll_without_sse2 test runs this one so.
+TEST(Load, RefusedExactlyWhenTheProcessorLacksSse2) {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (__get_cpuid_max(0, nullptr) >= 1) __cpuid(1, eax, ebx, ecx, edx);
+  const bool has_sse2 = (edx & (1u << 26)) != 0;
+  char emulated[32] = {};
+  if (has_sse2 && GetEnvironmentVariableA("QEMU_CPU", emulated, sizeof emulated) > 0) {
+    GTEST_SKIP() << "QEMU_CPU=" << emulated << " changes nothing: Wine does not run under qemu here";
+  }
+  SetLastError(0);
+  const HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
+  if (has_sse2) {
+    EXPECT_NE(module, nullptr);
+  } else {
+    EXPECT_EQ(module, nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
+  }
+  std::printf("SSE2: %s; the plug-in %s\n", has_sse2 ? "yes" : "no",
+              module != nullptr ? "loaded" : "was refused");
+  if (module != nullptr) FreeLibrary(module);
 }
 
 // --- Version resource -------------------------------------------------------

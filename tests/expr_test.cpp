@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "expr/expr.h"
+#include "plugin/library.h"
 
 namespace {
 
@@ -417,6 +419,25 @@ TEST(Variables, StopAtTheFirstNonNameCharacter) {
   ASSERT_TRUE(Calculate("2x2x", value));
   EXPECT_EQ(value, 2);
   EXPECT_FALSE(VariableExists("x2x"));
+}
+
+// --- The processor the arithmetic needs ---------------------------------------------
+
+TEST(Processor, Sse2IsLeafOnesEdxBit26) {
+  const struct {
+    std::uint32_t max_leaf, leaf1_edx;
+    bool sse2;
+  } cases[] = {
+      {1, 1u << 26, true},
+      {2, 0x078BFBFF, true},    // Athlon 64
+      {2, 0x0383FBFF, false},   // Pentium III: SSE (bit 25) only
+      {1, ~(1u << 26), false},
+      {0, 0xFFFFFFFF, false},   // no leaf 1: its EDX means nothing
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReportsSse2(c.max_leaf, c.leaf1_edx), c.sse2) << c.max_leaf << " " << c.leaf1_edx;
+  }
+  EXPECT_TRUE(ProcessorHasSse2());  // every processor these tests run on has it
 }
 
 // --- Depth -----------------------------------------------------------------------

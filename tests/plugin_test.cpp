@@ -1,14 +1,20 @@
 // The commands, driven through the built library's ParseCommand as a host drives them.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
+
+#if defined(_WIN32)
+#include <float.h>
+#endif
 
 #include "plugin/host_contract.h"
 #include "test_support.h"
@@ -419,6 +425,129 @@ TEST(HostEntryPoints, ConfigureShowsTheAboutBox) {
   EXPECT_EQ(last_box_owner, nullptr);
   SetMessageBoxHandler(previous);
 }
+#endif
+
+// --- The host's floating-point state ------------------------------------------------
+
+#if defined(__i386__) || defined(__x86_64__)
+
+// The thread's floating-point registers as a host sees them: MXCSR, and the
+// x87 control and status words.
+struct FloatRegisters {
+  std::uint32_t mxcsr;
+  std::uint16_t x87_control;
+  std::uint16_t x87_status;
+};
+
+FloatRegisters ReadFloatRegisters() {
+  FloatRegisters registers;
+  __asm__ volatile("stmxcsr %0" : "=m"(registers.mxcsr));
+  __asm__ volatile("fnstcw %0" : "=m"(registers.x87_control));
+  __asm__ volatile("fnstsw %0" : "=m"(registers.x87_status));
+  return registers;
+}
+
+// Sets both control registers, clearing the status flags of both units.
+void WriteFloatRegisters(std::uint32_t mxcsr, std::uint16_t x87_control) {
+  __asm__ volatile("ldmxcsr %0" : : "m"(mxcsr) : "memory");
+  __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(x87_control) : "memory");
+}
+
+// Raises the x87 invalid-operation flag (masked) as a host's own 0/0 would.
+void RaiseX87Flag() {
+  __asm__ volatile("fldz\n\tfldz\n\tfdivrp\n\tfstp %%st(0)" : : : "memory", "st");
+}
+
+// Unmasks invalid operation, division by zero and overflow through the C
+// runtime, as a host's debug build does.
+void UnmaskThroughTheRuntime() {
+#if defined(_WIN32)
+  unsigned int current = 0;
+  _controlfp_s(&current, _MCW_EM & ~(_EM_INVALID | _EM_ZERODIVIDE | _EM_OVERFLOW), _MCW_EM);
+#else
+  feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+#endif
+}
+
+// Bits of MXCSR and of the x87 control word, by the processor manual's numbers.
+constexpr std::uint32_t kMxcsrInvalidMask = 0x0080, kMxcsrZeroDivideMask = 0x0200,
+                        kMxcsrOverflowMask = 0x0400, kMxcsrRoundDown = 0x2000,
+                        kMxcsrRoundUp = 0x4000, kMxcsrRoundToZero = 0x6000,
+                        kMxcsrFlushToZero = 0x8000, kMxcsrDenormalsAreZero = 0x0040,
+                        kMxcsrAllFlags = 0x003F;
+constexpr std::uint16_t kX87RoundDown = 0x0400, kX87RoundUp = 0x0800, kX87RoundToZero = 0x0C00,
+                        kX87PrecisionBits = 0x0300,
+                        kX87FlagBits = 0x00FF;  // exception flags, stack fault, error summary
+
+TEST_F(PluginTest, HostsFloatingPointStateChangesNoDigitAndComesBackAsItWas) {
+  const std::string big = "1" + std::string(80, '0');          // 1e80
+  const std::string tiny = "0." + std::string(79, '0') + "1";  // 1e-80
+  const struct {
+    std::string expression;
+    const char* value;  // at 16 decimals
+  } commands[] = {
+      {"1/0", "inf"},
+      {"0/0", "nan"},
+      {"-1/0", "-inf"},
+      {"1/0-1/0", "nan"},
+      {"(h=" + big + ")*h*h*h", "inf"},
+      {"(s=" + tiny + ")*s*s*s*(b=" + big + ")*b*b*b", "0.9999888671826831"},
+      {"0.1+0.2", "0.3000000000000000"},
+      {"1/3*3-1", "0.0000000000000000"},
+      {"1-0.9", "0.1000000000000000"},
+      {"2/3", "0.6666666666666666"},
+      {"-2/3", "-0.6666666666666666"},
+      {"12345678.12345678", "12345678.1234567798674107"},
+      {"9007199254740993", "9007199254740992.0000000000000000"},
+  };
+  const FloatRegisters normal = ReadFloatRegisters();
+  const struct {
+    const char* state;
+    std::uint32_t mxcsr;
+    std::uint16_t x87_control;
+    void (*then)();  // what the host does after setting the registers
+  } rows[] = {
+      {"as found", normal.mxcsr, normal.x87_control, nullptr},
+      {"exceptions unmasked through the C runtime", normal.mxcsr, normal.x87_control,
+       UnmaskThroughTheRuntime},
+      {"exceptions unmasked in MXCSR",
+       normal.mxcsr & ~(kMxcsrInvalidMask | kMxcsrZeroDivideMask | kMxcsrOverflowMask),
+       normal.x87_control, nullptr},
+      {"rounding down", normal.mxcsr | kMxcsrRoundDown,
+       static_cast<std::uint16_t>(normal.x87_control | kX87RoundDown), nullptr},
+      {"rounding up", normal.mxcsr | kMxcsrRoundUp,
+       static_cast<std::uint16_t>(normal.x87_control | kX87RoundUp), nullptr},
+      {"rounding toward zero", normal.mxcsr | kMxcsrRoundToZero,
+       static_cast<std::uint16_t>(normal.x87_control | kX87RoundToZero), nullptr},
+      {"flush-to-zero and denormals-are-zero",
+       normal.mxcsr | kMxcsrFlushToZero | kMxcsrDenormalsAreZero, normal.x87_control, nullptr},
+      {"x87 at single precision", normal.mxcsr,
+       static_cast<std::uint16_t>(normal.x87_control & ~kX87PrecisionBits), nullptr},
+      {"status flags already raised", normal.mxcsr | kMxcsrAllFlags, normal.x87_control,
+       RaiseX87Flag},
+  };
+  SetPrecision("16");
+  std::vector<char> result(CALC_RESULT_BUFFER_SIZE);
+  for (const auto& row : rows) {
+    for (const auto& command : commands) {
+      WriteFloatRegisters(row.mxcsr, row.x87_control);
+      if (row.then != nullptr) row.then();
+      const FloatRegisters before = ReadFloatRegisters();
+      const std::int32_t handled =
+          Plugin().parse_command("/xcalc", command.expression.c_str(), nullptr, result.data());
+      const FloatRegisters after = ReadFloatRegisters();
+      WriteFloatRegisters(normal.mxcsr, normal.x87_control);
+
+      const std::string label = std::string(row.state) + ": " + command.expression.substr(0, 24);
+      EXPECT_EQ(handled, 1) << label;
+      EXPECT_EQ(std::string(result.data()), command.expression + "=\n" + command.value) << label;
+      EXPECT_EQ(after.mxcsr, before.mxcsr) << label;
+      EXPECT_EQ(after.x87_control, before.x87_control) << label;
+      EXPECT_EQ(after.x87_status & kX87FlagBits, before.x87_status & kX87FlagBits) << label;
+    }
+  }
+}
+
 #endif
 
 // --- Locale ---------------------------------------------------------------------
