@@ -1,9 +1,11 @@
 # Checks that a built plug-in library exports exactly the entry points, and
 # that a Windows DLL imports exactly the functions of an allow-list, asks for
-# no newer Windows than a given version and keeps ASLR and DEP.
+# no newer Windows than a given version, keeps ASLR and DEP, and has its own
+# code's stack protected (by the debug file the DLL names).
 #   cmake -DLIBRARY=path -DNM=nm -P check_exports.cmake             (ELF)
 #   cmake -DLIBRARY=path -DOBJDUMP=objdump -DIMPORTS=allow-list
-#         -DOLDEST_WINDOWS=major.minor -P check_exports.cmake       (PE)
+#         -DOLDEST_WINDOWS=major.minor -DDEBUG_FILE=path
+#         -P check_exports.cmake                                    (PE)
 # Each line of the allow-list names a DLL, a function and why it is needed.
 if(OBJDUMP)
   set(expected Configure Initialize ParseCommand ParseTag PublishInfo ReceiveNotify
@@ -107,6 +109,43 @@ if(OBJDUMP)
   endif()
   message(STATUS "DllCharacteristics ${dll_characteristics}: DYNAMIC_BASE, NX_COMPAT; "
     "${relocation_table_size} bytes of base relocations")
+
+  # Stack canaries: every compile unit built here (its compilation directory
+  # the build's, written ".") was compiled with -fstack-protector-strong, and
+  # the canary and the check that fails on a changed one are in the DLL.
+  set(protector -fstack-protector-strong)
+  execute_process(COMMAND ${OBJDUMP} --dwarf=info --dwarf-depth=1 ${DEBUG_FILE}
+    OUTPUT_VARIABLE units RESULT_VARIABLE status)
+  string(REGEX MATCHALL "DW_AT_producer +: [^\n]*\n( +<[0-9a-f]+> +DW_AT_[^\n]*\n)*"
+    units "${units}")
+  set(own 0)
+  set(unprotected)
+  foreach(unit IN LISTS units)
+    if(unit MATCHES "DW_AT_comp_dir +:( [^\n]*:)? \\.\n")
+      math(EXPR own "${own} + 1")
+      string(REGEX MATCH "DW_AT_name +:( [^\n]*:)? ([^\n]+)" _ "${unit}")
+      set(name "${CMAKE_MATCH_2}")
+      # The last of the stack protector's options is the one that counts.
+      if(NOT unit MATCHES "DW_AT_producer[^\n]* (-f(no-)?stack-protector[^ \n]*)"
+         OR NOT CMAKE_MATCH_1 STREQUAL protector)
+        list(APPEND unprotected "${name}")
+      endif()
+    endif()
+  endforeach()
+  if(NOT status EQUAL 0 OR own EQUAL 0)
+    message(FATAL_ERROR "no compile unit of the build's own read from ${DEBUG_FILE}")
+  endif()
+  if(unprotected)
+    message(FATAL_ERROR "compiled without ${protector}: ${unprotected}")
+  endif()
+  execute_process(COMMAND ${OBJDUMP} -t ${DEBUG_FILE} OUTPUT_VARIABLE symbols)
+  foreach(symbol ___stack_chk_guard ___stack_chk_fail)
+    if(NOT symbols MATCHES "\\(sec +[1-9][0-9]*\\)[^\n]* ${symbol}\n")
+      message(FATAL_ERROR "${symbol} is not defined in ${DEBUG_FILE}")
+    endif()
+  endforeach()
+  message(STATUS "stack protector: ${own} compile units built with ${protector}, "
+    "___stack_chk_guard and ___stack_chk_fail linked in")
 else()
   set(expected Configure DisplayToast DisplayToastW Initialize ParseCommand ParseTag
       PublishInfo ReceiveNotify Uninitialize)

@@ -3,6 +3,8 @@
 # build that puts bytes into the DLL must be named on a "Linked in" line of
 # the notices (an archive alone covers all its members, archive(prefix*)
 # those whose names start so), and each name there must still be linked in.
+# An archive some of whose members are named one by one is not also named
+# whole.
 # What the linker was given by a relative path was built here (the project's
 # own code and resources; "dll stuff" is the linker's own export and
 # relocation tables) and is under the project's own license.
@@ -79,7 +81,17 @@ set(unused ${listed})
 if(used)
   list(REMOVE_ITEM unused ${used})
 endif()
+# A member named on a line of its own (one under another license) is not also
+# covered by its whole archive, or it could come in with no line of its own.
 set(faults)
+foreach(name IN LISTS listed)
+  if(name MATCHES "^(.+\\.a)\\(")
+    list(FIND listed "${CMAKE_MATCH_1}" whole)
+    if(NOT whole EQUAL -1)
+      string(APPEND faults "${name} is also covered by ${CMAKE_MATCH_1}, named whole\n")
+    endif()
+  endif()
+endforeach()
 if(uncovered)
   list(JOIN uncovered "\n  " uncovered)
   string(APPEND faults "in the DLL but not in ${NOTICES}:\n  ${uncovered}\n")
