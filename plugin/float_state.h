@@ -27,10 +27,12 @@ class FloatingPointScope {
 
  private:
 #if defined(__i386__) || defined(__x86_64__)
-  // The x87 environment as FNSTENV stores it in 32-bit form: control, status
-  // and tag words and the last instruction's address.
+  // The x87 environment as FNSTENV stores it in 32-bit protected mode: the
+  // control, status and tag words, each in the low half of its field, and
+  // where the last instruction and its operand were.
   struct X87Environment {
-    unsigned char bytes[28];
+    std::uint32_t control, status, tags;
+    std::uint32_t instruction_offset, instruction_selector, operand_offset, operand_selector;
   };
   std::uint32_t host_mxcsr_;
   std::uint16_t host_x87_control_;

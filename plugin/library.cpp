@@ -23,17 +23,15 @@ constexpr std::uint32_t kFeatureLeaf = 1;
 
 }  // namespace
 
-CALC_BEFORE_RUNTIME bool ReportsSse2(std::uint32_t max_leaf, std::uint32_t leaf1_edx) {
-  return max_leaf >= kFeatureLeaf && (leaf1_edx & kSse2Bit) != 0;
+CALC_BEFORE_RUNTIME bool ReportsSse2(std::uint32_t leaf1_edx) {
+  return (leaf1_edx & kSse2Bit) != 0;
 }
 
 CALC_BEFORE_RUNTIME bool ProcessorHasSse2() {
 #if defined(__i386__) || defined(__x86_64__)
-  // __get_cpuid_max answers 0 on a processor without CPUID.
-  const unsigned max_leaf = __get_cpuid_max(0, nullptr);
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (max_leaf >= kFeatureLeaf) __cpuid(kFeatureLeaf, eax, ebx, ecx, edx);
-  return ReportsSse2(max_leaf, edx);
+  // __get_cpuid answers 0 on a processor without CPUID or without the leaf.
+  unsigned eax, ebx, ecx, edx;
+  return __get_cpuid(kFeatureLeaf, &eax, &ebx, &ecx, &edx) != 0 && ReportsSse2(edx);
 #else
   return true;  // the arithmetic needs no SSE2 elsewhere
 #endif
