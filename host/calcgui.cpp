@@ -316,11 +316,13 @@ int Fail(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string path = DefaultPluginPath();
+  std::string path;
+  bool path_given = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--plugin" && i + 1 < argc) {
       path = argv[++i];
+      path_given = true;
     } else if (argument == "--script" && i + 1 < argc) {
       if (!ReadScript(argv[++i], host.script)) return Fail(std::string("No script ") + argv[i]);
     } else {
@@ -328,6 +330,14 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (!path_given) {
+    path = DefaultPluginPath();
+    if (path.empty()) {
+      return Fail(
+          "Cannot read this program's own path, so the plug-in beside it cannot be "
+          "found; give its path with --plugin PATH");
+    }
+  }
   PluginLibrary plugin(path);
   if (!plugin.loaded() || plugin.parse_command == nullptr) {
     return Fail("Cannot use " + path + ": " + plugin.error());

@@ -35,7 +35,8 @@ class PluginLibrary {
   std::string error_;
 };
 
-// The plug-in library built beside the running host program.
+// The plug-in library built beside the running host program; empty when the
+// program's own path cannot be read whole, never a path in the current directory.
 std::string DefaultPluginPath();
 
 // Splits "/word parameter" at the first space into the command word and the

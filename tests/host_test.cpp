@@ -114,9 +114,44 @@ std::string MissingFileReason([[maybe_unused]] const std::string& path) {
 
 TEST(Session, MissingLibraryIsReportedWithTheReason) {
   EXPECT_EQ(RunHost("--plugin no-such-library \"/xcalc 1\" 2>&1"),
-            "calchost: cannot use no-such-library: " + MissingFileReason("no-such-library") +
-                "\n");
+            "calchost: cannot use no-such-library: " + MissingFileReason("no-such-library") + "\n");
 }
+
+#if !defined(_WIN32)
+TEST(Session, WithoutItsOwnPathTheHostLoadsNothingFromTheCurrentDirectory) {
+  // A copy of the host in a folder whose path is longer than the kernel tells
+  // a program its own path in, started from that folder, where a library of
+  // the right name lies.
+  const std::string library = DefaultPluginPath();
+  std::string deep = "top=$(mktemp -d) && cd \"$top\"";
+  for (int level = 0; level < 20; ++level) {
+    const std::string name(250, static_cast<char>('a' + level));
+    deep += " && mkdir " + name + " && cd -P " + name;
+  }
+  deep += " && cp \"" CALCHOST_PATH "\" calchost && cp \"" + library + "\" .";
+  const struct {
+    std::string arguments;
+    const char* output;
+  } cases[] = {
+      {"\"/xcalc 1\"",
+       "calchost: cannot read this program's own path, so the plug-in beside it cannot be "
+       "found; give its path with --plugin PATH\n"},
+      {"--plugin \"" + library + "\" \"/xcalc 1\"", "1=\n1.00\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string script = deep + " && ./calchost " + c.arguments +
+                               " 2>&1; status=$?; cd / && rm -rf \"$top\"; exit $status";
+    FILE* pipe = popen(("sh -c '" + script + "'").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char chunk[4096];
+    std::size_t count;
+    while ((count = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, count);
+    pclose(pipe);
+    EXPECT_EQ(output, c.output) << c.arguments;
+  }
+}
+#endif
 
 #if defined(_WIN32)
 // Another program's broadcast of the toast message, with no record.
