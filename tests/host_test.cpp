@@ -37,6 +37,27 @@ TEST(SplitCommandLine, AtTheFirstSpace) {
   }
 }
 
+TEST(Utf16FromUtf8, EachBadByteBecomesOneReplacement) {
+  const struct {
+    const char* utf8;
+    std::u16string utf16;
+  } cases[] = {
+      {"", u""},
+      {"a\xC3\xA9\xE2\x89\x88", u"a\u00E9\u2248"},
+      {"\xF0\x9F\x98\x80", u"\xD83D\xDE00"},              // outside the BMP: a surrogate pair
+      {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"},              // the last code there is
+      {"\x80x", u"\xFFFDx"},                              // a continuation byte alone
+      {"\xC0\xAF", u"\xFFFD\xFFFD"},                      // overlong
+      {"\xE0\x9F\xBF", u"\xFFFD\xFFFD\xFFFD"},            // overlong
+      {"\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},            // a surrogate's code
+      {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},  // past U+10FFFF
+      {"\xFC\x80\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},  // no such lead byte
+      {"\xE2\x89", u"\xFFFD\xFFFD"},                      // cut short by the end
+      {"\xE2x\x88", u"\xFFFDx\xFFFD"},                    // cut short by another character
+  };
+  for (const auto& c : cases) EXPECT_EQ(Utf16FromUtf8(c.utf8), c.utf16) << c.utf8;
+}
+
 TEST(DescribePlugin, ListsWhatThePluginPublishes) {
   const PluginLibrary plugin(DefaultPluginPath());
   ASSERT_TRUE(plugin.loaded()) << plugin.error();
