@@ -44,12 +44,15 @@ TEST(Utf16FromUtf8, EachBadByteBecomesOneReplacement) {
   } cases[] = {
       {"", u""},
       {"a\xC3\xA9\xE2\x89\x88", u"a\u00E9\u2248"},
+      {"\xDF\xBF\xE0\xA0\x80", u"\u07FF\u0800"},          // the ends of two and three bytes
       {"\xF0\x9F\x98\x80", u"\xD83D\xDE00"},              // outside the BMP: a surrogate pair
+      {"\xF0\x90\x80\x80", u"\xD800\xDC00"},              // the first code there
       {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"},              // the last code there is
       {"\x80x", u"\xFFFDx"},                              // a continuation byte alone
       {"\xC0\xAF", u"\xFFFD\xFFFD"},                      // overlong
       {"\xE0\x9F\xBF", u"\xFFFD\xFFFD\xFFFD"},            // overlong
       {"\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},            // a surrogate's code
+      {"\xED\xBF\xBF", u"\xFFFD\xFFFD\xFFFD"},            // the last surrogate's code
       {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},  // past U+10FFFF
       {"\xFC\x80\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},  // no such lead byte
       {"\xE2\x89", u"\xFFFD\xFFFD"},                      // cut short by the end
