@@ -286,6 +286,17 @@ LRESULT CALLBACK RunCommandWhenSent(HWND window, UINT message, WPARAM wparam, LP
 }
 #endif
 
+// Sends the toast message with `record` and `width` to the console host's
+// window from this thread: natively to every window of the process.
+void SendToHostWindow(WPARAM record, LPARAM width) {
+  const UINT message = RegisterWindowMessageA("Glimmerpost_DisplayToast");
+#if defined(_WIN32)
+  SendMessageA(HostToastWindow(), message, record, width);
+#else
+  SendMessageA(HWND_BROADCAST, message, record, width);
+#endif
+}
+
 TEST(ToastScope, TheHostsWindowReadsWhatItsOwnThreadAsksForAndNothingElse) {
   const struct {
     const char* request;
@@ -303,6 +314,19 @@ TEST(ToastScope, TheHostsWindowReadsWhatItsOwnThreadAsksForAndNothingElse) {
        failing_size = text.size();
        Plugin().display_toast(text.c_str(), "Caller", "", 0);
        failing_size = kNoFailure;
+     },
+     ""},
+    {"a record of this process sent by the host's thread, not through the plug-in",
+     [] {
+       ForgedRecord record("by hand");
+       SendToHostWindow(record.address(), 0);
+     },
+     "[Forged] by hand\n"},
+    {"no record, sent by the host's thread", [] { SendToHostWindow(0, 0); }, ""},
+    {"a record of a width the host does not know, sent by the host's thread",
+     [] {
+       ForgedRecord record("width 2");
+       SendToHostWindow(record.address(), 2);
      },
      ""},
     {"the plug-in's own, during ParseCommand", [] { RunCommandLine(Plugin(), "/xprecis 2"); },
