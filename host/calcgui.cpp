@@ -182,10 +182,15 @@ LRESULT CALLBACK ToastProcedure(HWND window, UINT message, WPARAM wparam, LPARAM
   }
 }
 
-// The input line: an edit control that sends its text on Enter.
+// The input line: an edit control that sends its text on Enter. An exception
+// (no memory for a text) ends that line's handling; none leaves the procedure.
 LRESULT CALLBACK InputProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_KEYDOWN && wparam == VK_RETURN) {
-    SubmitInput();
+    try {
+      SubmitInput();
+    } catch (...) {
+      MessageBeep(MB_ICONERROR);
+    }
     return 0;
   }
   if (message == WM_CHAR && (wparam == '\r' || wparam == '\n')) return 0;
@@ -210,11 +215,11 @@ void CreateChildren(HWND window) {
       SetWindowLongPtrA(host.input, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(InputProcedure)));
 }
 
-// The main window: lays out its children, shows toasts, runs menu commands and script steps.
-LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+// The main window's messages: the layout, toasts, menu commands and script steps.
+LRESULT HandleMainMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == host.toast_message && host.toast_message != 0) {
     Toast toast;
-    if (!ReadToastRequest(wparam, lparam, toast)) return 0;
+    if (!ReadToastRequest(window, wparam, lparam, toast)) return 0;
     AppendTranscript("[" + toast.caption + "] " + toast.message);
     ShowToast(toast);
     return 1;
@@ -264,6 +269,18 @@ LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wparam, LPARAM 
       break;
   }
   return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// The main window's procedure: HandleMainMessage, except that an exception (no
+// memory for a text) ends the message's handling with 0 and a beep instead of
+// running back through whoever sent it, the plug-in's toast included.
+LRESULT CALLBACK MainProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  try {
+    return HandleMainMessage(window, message, wparam, lparam);
+  } catch (...) {
+    MessageBeep(MB_ICONERROR);
+    return 0;
+  }
 }
 
 // Registers the two window classes; false if either fails.
@@ -316,11 +333,13 @@ int Fail(const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string path = DefaultPluginPath();
+  std::string path;
+  bool path_given = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--plugin" && i + 1 < argc) {
       path = argv[++i];
+      path_given = true;
     } else if (argument == "--script" && i + 1 < argc) {
       if (!ReadScript(argv[++i], host.script)) return Fail(std::string("No script ") + argv[i]);
     } else {
@@ -328,6 +347,14 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (!path_given) {
+    path = DefaultPluginPath();
+    if (path.empty()) {
+      return Fail(
+          "Cannot read this program's own path, so the plug-in beside it cannot be "
+          "found; give its path with --plugin PATH");
+    }
+  }
   PluginLibrary plugin(path);
   if (!plugin.loaded() || plugin.parse_command == nullptr) {
     return Fail("Cannot use " + path + ": " + plugin.error());
@@ -348,6 +375,7 @@ int main(int argc, char** argv) {
                                 CW_USEDEFAULT, CW_USEDEFAULT, kWindowWidth, kWindowHeight, nullptr,
                                 CreateMainMenu(), instance, nullptr);
   if (host.window == nullptr) return Fail("Cannot create the window");
+  if (!ListenForToasts(host.window)) return Fail("Cannot watch the window's toast requests");
   ShowWindow(host.window, SW_SHOWNORMAL);
   UpdateWindow(host.window);
   SetFocus(host.input);

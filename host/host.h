@@ -5,6 +5,7 @@
 #include <string>
 
 #include "calcplugin.h"
+#include "platform/window.h"
 
 // A loaded plug-in library and its entry points; a missing one is null.
 class PluginLibrary {
@@ -35,7 +36,8 @@ class PluginLibrary {
   std::string error_;
 };
 
-// The plug-in library built beside the running host program.
+// The plug-in library built beside the running host program; empty when the
+// program's own path cannot be read whole, never a path in the current directory.
 std::string DefaultPluginPath();
 
 // Splits "/word parameter" at the first space into the command word and the
@@ -48,6 +50,12 @@ std::string DescribePlugin(const PluginLibrary& plugin);
 
 // The line that shows the plug-in's about box (Configure) in either host.
 constexpr const char* kAboutCommand = "!about";
+// The words of the lines that ask for a toast as any other code in the host's
+// process does: "!toast TEXT" through DisplayToast, "!toastw TEXT" through
+// DisplayToastW (the UTF-8 TEXT as 16-bit text); with this caption.
+constexpr const char* kToastCommand = "!toast";
+constexpr const char* kToastWCommand = "!toastw";
+constexpr const char* kHostToastCaption = "Host";
 
 // What RunCommandLine shows for a handled command that left the result buffer as it was.
 constexpr const char* kNoValue = "(no value)";
@@ -55,8 +63,13 @@ constexpr const char* kNoValue = "(no value)";
 // Runs one input line through the plug-in and returns what the host shows:
 // the result text for a handled command (empty when the plug-in emptied the
 // buffer, kNoValue when it left it alone), a note for an unhandled one, and
-// nothing for kAboutCommand, which shows the about box until it is closed.
+// nothing for kAboutCommand, which shows the about box until it is closed, nor
+// for kToastCommand and kToastWCommand, whose toast the host's window shows;
+// a note when the library lacks the entry point a line needs.
 std::string RunCommandLine(const PluginLibrary& plugin, const std::string& line);
+
+// UTF-8 to UTF-16; each byte of an invalid, overlong or surrogate sequence becomes U+FFFD.
+std::u16string Utf16FromUtf8(const std::string& text);
 
 // A toast request as a host shows it; text in UTF-8 when it came as 16-bit text.
 struct Toast {
@@ -64,18 +77,20 @@ struct Toast {
   std::string message;
 };
 
-// Calls the plug-in's ParseCommand. The toast requests it sends meanwhile,
-// from this thread, are the only ones ReadToastRequest reads.
-std::int32_t CallParseCommand(const PluginLibrary& plugin, const char* command,
-                              const char* parameter, char* result);
+// Makes `window`, a top-level window of the calling thread, the one whose toast
+// requests ReadToastRequest reads (null: none); on Windows it watches that
+// thread's sends for it. False, and none is read, when it cannot watch them.
+bool ListenForToasts(HWND window);
 
-// Reads the request whose address arrived as the toast message's first
-// parameter (`record`) and whose width arrived as its second; false, leaving
-// `toast` alone, for a null record, a width other than CALC_TOAST_NARROW or
-// CALC_TOAST_WIDE, and any message but one sent by this thread during
-// CallParseCommand: another program's address means nothing here, and a
-// posted message is never a request.
-bool ReadToastRequest(std::uintptr_t record, std::intptr_t width, Toast& toast);
+// Reads the request whose address arrived at `window` as the toast message's
+// first parameter (`record`) and whose width arrived as its second; false,
+// leaving `toast` alone, for any window but the listening one, a null record,
+// a width other than CALC_TOAST_NARROW or CALC_TOAST_WIDE, and any message but
+// one sent by the window's own thread, as a direct call: a send from another
+// thread cannot be told apart from another program's, whose address means
+// nothing here, and a posted message is never a request. Call it from the
+// window's procedure for each toast message, before anything else is sent.
+bool ReadToastRequest(HWND window, std::uintptr_t record, std::intptr_t width, Toast& toast);
 
 // Reads one line of input into `line`, without its line end; false at the end
 // of input. At a terminal (`interactive`) it shows `prompt` and, where the

@@ -24,6 +24,10 @@
 
 namespace {
 
+constexpr const char* kNoProgramPath =
+    "calchost: cannot read this program's own path, so the plug-in beside it cannot be "
+    "found; give its path with --plugin PATH";
+
 void RunLine(const PluginLibrary& plugin, const std::string& line) {
   if (line.empty()) return;
   const std::string shown = RunCommandLine(plugin, line);
@@ -34,12 +38,14 @@ void RunLine(const PluginLibrary& plugin, const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string path = DefaultPluginPath();
+  std::string path;
+  bool path_given = false;
   std::vector<std::string> commands;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--plugin" && i + 1 < argc) {
       path = argv[++i];
+      path_given = true;
     } else if (argument == "--locale" && i + 1 < argc) {
       if (std::setlocale(LC_ALL, argv[++i]) == nullptr) {
         std::fprintf(stderr, "calchost: no locale %s\n", argv[i]);
@@ -53,6 +59,13 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (!path_given) {
+    path = DefaultPluginPath();
+    if (path.empty()) {
+      std::fprintf(stderr, "%s\n", kNoProgramPath);
+      return 1;
+    }
+  }
   PluginLibrary plugin(path);
   if (!plugin.loaded() || plugin.parse_command == nullptr) {
     std::fprintf(stderr, "calchost: cannot use %s: %s\n", path.c_str(), plugin.error().c_str());

@@ -92,9 +92,18 @@ PluginLibrary::~PluginLibrary() {
 std::string DefaultPluginPath() {
   std::string program;
 #if defined(_WIN32)
-  char buffer[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  if (length > 0 && length < MAX_PATH) program.assign(buffer, length);
+  // GetModuleFileNameA fills the whole buffer when the path does not fit: then
+  // once more with room for the longest path Windows has.
+  constexpr DWORD kLongestPath = 32768;
+  for (const DWORD size : {static_cast<DWORD>(MAX_PATH), kLongestPath}) {
+    std::string buffer(size, '\0');
+    const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), size);
+    if (length == 0) break;
+    if (length < size) {
+      program.assign(buffer.data(), length);
+      break;
+    }
+  }
 #else
   char buffer[PATH_MAX];
   const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
@@ -102,7 +111,9 @@ std::string DefaultPluginPath() {
     program.assign(buffer, static_cast<std::size_t>(length));
   }
 #endif
+  // Without the program's own folder there is no library beside it: the current
+  // directory is no stand-in, as any library there would be loaded.
   const std::size_t slash = program.find_last_of("/\\");
-  const std::string directory = slash == std::string::npos ? "." : program.substr(0, slash);
-  return directory + "/" + kPluginFileName;
+  if (slash == std::string::npos) return "";
+  return program.substr(0, slash) + "/" + kPluginFileName;
 }

@@ -7,22 +7,46 @@
 namespace {
 
 UINT toast_message = 0;
-HWND toast_window = nullptr;
-bool parsing = false;  // this host's thread is in CallParseCommand
+HWND toast_window = nullptr;  // the ToastWindow's, while one exists
+HWND listening = nullptr;     // the window whose requests ReadToastRequest reads
 
 #if defined(_WIN32)
-DWORD send_state_at_call = ISMEX_NOSEND;  // InSendMessageEx as CallParseCommand began
+// The last toast message that the listening window's thread was about to hand
+// to that window's procedure, as its WH_CALLWNDPROC hook saw it: every send,
+// from this thread or another, passes the hook just before the procedure is
+// called; a posted message never does.
+struct SeenSend {
+  bool seen;
+  bool from_this_thread;
+  WPARAM record;
+  LPARAM width;
+};
+SeenSend last_send = {false, false, 0, 0};
+HHOOK send_hook = nullptr;
 
-// True when the message being handled comes from this thread's own call into
-// ParseCommand. The plug-in's requests are direct calls on this thread, which
-// leave InSendMessageEx as it was when the call began; a message that another
-// thread or program sends meanwhile changes it from ISMEX_NOSEND, and outside
-// the call (sent or posted) nothing is the plug-in's.
-bool IsOwnToast() { return parsing && InSendMessageEx(nullptr) == send_state_at_call; }
+// Notes each toast message sent to the listening window, and whether this thread sent it.
+LRESULT CALLBACK WatchSends(int code, WPARAM sent_by_this_thread, LPARAM details) {
+  const auto* sent = reinterpret_cast<const CWPSTRUCT*>(details);
+  if (code == HC_ACTION && sent->hwnd == listening && sent->message == toast_message) {
+    last_send = {true, sent_by_this_thread != 0, sent->wParam, sent->lParam};
+  }
+  return CallNextHookEx(send_hook, code, sent_by_this_thread, details);
+}
+
+// True when the toast message now being handled with these parameters was sent
+// by the window's own thread, a direct call; uses up what the hook saw, so a
+// message posted later finds nothing.
+bool SentByThisThread(WPARAM record, LPARAM width) {
+  const SeenSend seen = last_send;
+  last_send = {false, false, 0, 0};
+  return seen.seen && seen.from_this_thread && seen.record == record && seen.width == width;
+}
 #else
-// True when the message comes during this thread's call into ParseCommand:
-// here every message is a direct call within this process.
-bool IsOwnToast() { return parsing; }
+// True when the procedure runs on the window's own thread: here every send is
+// a direct call on the sending thread, and nothing is posted.
+bool SentByThisThread(WPARAM, LPARAM) {
+  return GetWindowThreadProcessId(listening, nullptr) == GetCurrentThreadId();
+}
 #endif
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
@@ -55,32 +79,45 @@ std::string Utf8FromUtf16(const char16_t* text) {
   return out;
 }
 
+// Prints each toast request it reads; lets no exception out to the sender.
 LRESULT CALLBACK ToastProcedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  Toast toast;
-  if (message == toast_message && toast_message != 0 && ReadToastRequest(wparam, lparam, toast)) {
+  if (message != toast_message || toast_message == 0) {
+    return DefWindowProcA(window, message, wparam, lparam);
+  }
+  try {
+    Toast toast;
+    if (!ReadToastRequest(window, wparam, lparam, toast)) return 0;
     std::printf("[%s] %s\n", toast.caption.c_str(), toast.message.c_str());
     std::fflush(stdout);
     return 1;
+  } catch (...) {
+    return 0;  // out of memory for the texts: the toast is not shown
   }
-  return DefWindowProcA(window, message, wparam, lparam);
 }
 
 }  // namespace
 
-std::int32_t CallParseCommand(const PluginLibrary& plugin, const char* command,
-                              const char* parameter, char* result) {
+bool ListenForToasts(HWND window) {
+  toast_message = RegisterWindowMessageA(CALC_TOAST_MESSAGE_NAME);
+  listening = window;
 #if defined(_WIN32)
-  send_state_at_call = InSendMessageEx(nullptr);
+  last_send = {false, false, 0, 0};
+  if (send_hook != nullptr) UnhookWindowsHookEx(send_hook);
+  send_hook = nullptr;
+  if (window == nullptr) return true;
+  send_hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchSends, nullptr, GetCurrentThreadId());
+  if (send_hook == nullptr) listening = nullptr;
+  return send_hook != nullptr;
+#else
+  return true;
 #endif
-  parsing = true;
-  const std::int32_t handled = plugin.parse_command(command, parameter, nullptr, result);
-  parsing = false;
-  return handled;
 }
 
-bool ReadToastRequest(std::uintptr_t record, std::intptr_t width, Toast& toast) {
+bool ReadToastRequest(HWND window, std::uintptr_t record, std::intptr_t width, Toast& toast) {
+  // Whatever else it is, the hook's note of this message is used up here.
+  const bool own = window == listening && window != nullptr && SentByThisThread(record, width);
   // A request without a record, or of a width this host does not know, is not read.
-  if (!IsOwnToast() || record == 0 || (width != CALC_TOAST_NARROW && width != CALC_TOAST_WIDE)) {
+  if (!own || record == 0 || (width != CALC_TOAST_NARROW && width != CALC_TOAST_WIDE)) {
     return false;
   }
   toast = Toast();
@@ -98,13 +135,17 @@ bool ReadToastRequest(std::uintptr_t record, std::intptr_t width, Toast& toast) 
 
 ToastWindow::ToastWindow() {
   if (toast_window != nullptr) return;
-  toast_message = RegisterWindowMessageA(CALC_TOAST_MESSAGE_NAME);
   toast_window = CreateTopLevelWindow(ToastProcedure);
-  created_ = toast_window != nullptr;
+  created_ = toast_window != nullptr && ListenForToasts(toast_window);
+  if (!created_ && toast_window != nullptr) {
+    DestroyTopLevelWindow(toast_window);
+    toast_window = nullptr;
+  }
 }
 
 ToastWindow::~ToastWindow() {
   if (!created_) return;
+  ListenForToasts(nullptr);
   DestroyTopLevelWindow(toast_window);
   toast_window = nullptr;
 }

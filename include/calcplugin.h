@@ -100,7 +100,8 @@ typedef int32_t(CALC_PLUGIN_CALL* CalcParseTagFn)(void* first, void* second, voi
 typedef int32_t(CALC_PLUGIN_CALL* CalcReceiveNotifyFn)(void* first, void* second, void* third,
                                                         void* fourth);
 /* Sends a toast request (below) for 8-bit `message` to the top-level windows of
- * the caller's process; returns CALC_TOAST_RESULT. */
+ * the caller's process; returns CALC_TOAST_RESULT. Call it on the thread that
+ * owns the host's toast window: a host refuses a request from any other. */
 typedef int32_t(CALC_PLUGIN_CALL* CalcDisplayToastFn)(const char* message, const char* caption,
                                                        const char* extra, int32_t flag);
 /* The same for 16-bit `message`; `caption` and `extra` stay 8-bit pointers. */
@@ -160,26 +161,36 @@ CALC_ABI_CHECK(CALC_INFO_DESCRIPTION_AT(1) == 132 && CALC_INFO_WORD_AT(1) == 653
  *   wParam  the address of the request record, CalcToastRequest or CalcToastRequestW;
  *   lParam  CALC_TOAST_NARROW or CALC_TOAST_WIDE: which of the two it is.
  * The address means something only inside the sender's process, and a
- * broadcast to every program would wait on each of their windows; so:
- *   - the window that shows toasts must belong to the process that loaded the
- *     plug-in, and read the record before its window procedure returns: the
- *     record lives on the sender's stack;
- *   - its thread must be the one that calls the plug-in, or read its messages,
- *     or the toast waits for it;
- *   - DisplayToast and DisplayToastW return CALC_TOAST_RESULT whatever the
- *     windows answer, as a broadcast did.
+ * broadcast to every program would wait on each of their windows; so the
+ * window that shows toasts belongs to the process that loaded the plug-in, and
+ * reads the record before its window procedure returns: the record lives on
+ * the sender's stack. DisplayToast and DisplayToastW return CALC_TOAST_RESULT
+ * whatever the windows answer, as a broadcast did.
  *
- * Other programs, and copies of the plug-in built to the old letter of this
- * contract, may still broadcast the message to every program's windows with an
- * address in their own memory. The plug-in's own requests arrive only while
- * the host is calling it, as direct calls on the calling thread, which leave
- * InSendMessageEx(NULL) as it was when the call began (ISMEX_NOSEND, unless
- * the call answers a message that another thread sent). So read a record only
- * during your own call into the plug-in and only while InSendMessageEx(NULL)
- * is unchanged: a message sent from another program while you wait for
- * messages, or posted, comes outside any call, and one sent while a call waits
- * on another thread's window changes InSendMessageEx to ISMEX_SEND. Show
- * nothing for it and read nothing. */
+ * Which thread. The host's toast window belongs to the thread that uses the
+ * plug-in. The plug-in asks for its toasts on that thread, during ParseCommand;
+ * any other code in the host's process (another plug-in, the host itself) asks
+ * on that thread too, at any time. There the request reaches the window as a
+ * direct call: SendMessageA from the window's own thread calls its procedure
+ * at once. Read such a request, whoever made it and whenever it comes, also
+ * while the thread is handling a message that another thread sent it.
+ *
+ * Refuse, reading nothing:
+ *   - a send from another thread, the plug-in's own from another thread
+ *     included: the window cannot tell it apart from another program's, whose
+ *     address means nothing here (other programs, and copies of the plug-in
+ *     built to the old letter of this contract, may still send the message to
+ *     every window). Such a request waits until the window's thread takes it,
+ *     then shows nothing;
+ *   - a posted message, whichever loop hands it on (the host's own, a message
+ *     box's, a menu's): a request is never posted.
+ * On Windows a WH_CALLWNDPROC hook on the window's thread tells them apart: it
+ * sees each sent message just before the window procedure gets it, with a
+ * nonzero wParam when the current thread sent it, and never a posted one.
+ * InSendMessageEx(NULL) alone cannot: it gives ISMEX_NOSEND for a posted
+ * message as for a direct call, and ISMEX_SEND for a direct call made while
+ * the thread handles another thread's message as for a send from another
+ * thread. */
 #define CALC_TOAST_MESSAGE_NAME "Glimmerpost_DisplayToast"
 #define CALC_TOAST_NARROW 0 /* from DisplayToast: 8-bit text */
 #define CALC_TOAST_WIDE 1   /* from DisplayToastW: 16-bit text */

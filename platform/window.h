@@ -51,13 +51,15 @@ extern "C" {
 // in ASCII case, counting from 0xC000 up; 0 for a null or empty name.
 WINDOW_LAYER_API UINT RegisterWindowMessageA(const char* name);
 // Calls the window procedure of `window`, or of every top-level window for
-// HWND_BROADCAST, synchronously in this thread. Returns the (last) procedure's
-// result, or 0 when no window received the message.
+// HWND_BROADCAST, synchronously in this thread; a window destroyed meanwhile,
+// by an earlier receiver of a broadcast, gets nothing. Returns the (last)
+// procedure's result, or 0 when no window received the message.
 WINDOW_LAYER_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // The default for messages a window procedure does not handle: returns 0.
 WINDOW_LAYER_API LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 // Calls `callback` for each top-level window, in creation order, until it
-// returns 0; windows made or destroyed meanwhile do not change the list.
+// returns 0; a window made meanwhile is not listed, one destroyed meanwhile is
+// skipped.
 // Returns 1, or 0 when memory runs out before the first call.
 WINDOW_LAYER_API BOOL EnumWindows(WNDENUMPROC callback, LPARAM context);
 // Stores the process of `window` in *process (when not null) and returns the
@@ -73,6 +75,8 @@ WINDOW_LAYER_API int MessageBoxA(HWND owner, const char* text, const char* capti
 
 // Returns this process's identifier.
 WINDOW_LAYER_API DWORD GetCurrentProcessId();
+// Returns this thread's identifier, as GetWindowThreadProcessId gives a window's thread.
+WINDOW_LAYER_API DWORD GetCurrentThreadId();
 
 // --- For hosts and tests ---
 

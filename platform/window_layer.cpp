@@ -35,9 +35,6 @@ struct Window {
   DWORD thread;  // the thread that created it
 };
 
-// This thread's identifier, as GetWindowThreadProcessId gives it.
-DWORD CurrentThreadId() { return static_cast<DWORD>(gettid()); }
-
 // Everything the layer holds, guarded by one lock. Window procedures run with
 // the lock released, so they may call back into the layer.
 struct WindowState {
@@ -52,6 +49,16 @@ struct WindowState {
 WindowState& State() {
   static WindowState state;
   return state;
+}
+
+// True while `window` has not been destroyed; handles are never given out twice.
+bool StillExists(HWND window) {
+  WindowState& state = State();
+  std::lock_guard<std::mutex> guard(state.lock);
+  for (const Window& candidate : state.windows) {
+    if (candidate.handle == window) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -91,7 +98,9 @@ WINDOW_LAYER_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, 
   }
   LRESULT result = 0;
   for (const Window& receiver : receivers) {
-    result = receiver.procedure(receiver.handle, message, wparam, lparam);
+    if (StillExists(receiver.handle)) {
+      result = receiver.procedure(receiver.handle, message, wparam, lparam);
+    }
   }
   return result;
 }
@@ -108,7 +117,7 @@ WINDOW_LAYER_API BOOL EnumWindows(WNDENUMPROC callback, LPARAM context) {
     return 0;
   }
   for (HWND handle : handles) {
-    if (callback(handle, context) == 0) break;
+    if (StillExists(handle) && callback(handle, context) == 0) break;
   }
   return 1;
 }
@@ -125,6 +134,8 @@ WINDOW_LAYER_API DWORD GetWindowThreadProcessId(HWND window, DWORD* process) {
 }
 
 WINDOW_LAYER_API DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+
+WINDOW_LAYER_API DWORD GetCurrentThreadId() { return static_cast<DWORD>(gettid()); }
 
 WINDOW_LAYER_API HWND GetActiveWindow() {
   WindowState& state = State();
@@ -148,7 +159,7 @@ WINDOW_LAYER_API HWND CreateTopLevelWindow(WNDPROC procedure) {
   std::lock_guard<std::mutex> guard(state.lock);
   auto* handle = reinterpret_cast<HWND>(state.next_handle);
   try {
-    state.windows.push_back({handle, procedure, CurrentThreadId()});
+    state.windows.push_back({handle, procedure, GetCurrentThreadId()});
   } catch (const std::bad_alloc&) {
     return nullptr;
   }

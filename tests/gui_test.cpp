@@ -112,6 +112,24 @@ class GuiHost {
     return status;
   }
   DWORD id() const { return process_.dwProcessId; }
+  // Writes an 8-bit toast record into the host's own memory, as another
+  // program could, with caption "Another program" and `text`, and returns its
+  // address there: at offset 0 the caption, at 4 the message, at 20 the text.
+  WPARAM PlaceRecord(const std::string& text) const {
+    constexpr std::size_t kCaptionAt = 300;
+    unsigned char record[512] = {};
+    void* remote = VirtualAllocEx(process_.hProcess, nullptr, sizeof record,
+                                  MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    const auto base = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(remote));
+    const std::uint32_t caption = base + kCaptionAt;
+    const std::uint32_t message = base + 20;
+    std::memcpy(record + 0, &caption, sizeof caption);
+    std::memcpy(record + 4, &message, sizeof message);
+    std::memcpy(record + 20, text.c_str(), text.size() + 1);
+    std::memcpy(record + kCaptionAt, "Another program", sizeof "Another program");
+    WriteProcessMemory(process_.hProcess, remote, record, sizeof record, nullptr);
+    return reinterpret_cast<WPARAM>(remote);
+  }
 
   HWND window = nullptr;
   HWND transcript = nullptr;
@@ -134,20 +152,29 @@ TEST(GuiHost, TypedLinesToastsAndTheAboutBox) {
   std::string expected = kCommandList;
   EXPECT_EQ(gui.TranscriptOnceItReads(expected), expected);
 
+  const char kOptions[] = "Calculator Options...";
   const struct {
     const char* line;
-    const char* adds;   // to the transcript
-    const char* toast;  // the message of the toast it pops up, if any
+    const char* adds;     // to the transcript
+    const char* caption;  // of the toast it pops up, if any
+    const char* toast;    // the toast's message
   } cases[] = {
       {"/xcalc (666/77)*8+3-(2.5*8)+10",
-       "> /xcalc (666/77)*8+3-(2.5*8)+10\r\n(666/77)*8+3-(2.5*8)+10=\r\n62.19\r\n", nullptr},
-      {"/xprecis 5", "> /xprecis 5\r\n[Calculator Options...] Floatting point precision: 5\r\n",
-       "Floatting point precision: 5"},
-      {"/xcalc a=1/3", "> /xcalc a=1/3\r\na=1/3=\r\n0.33333\r\n", nullptr},
-      {"/xcalc 2+", "> /xcalc 2+\r\n(no value)\r\n", nullptr},
-      {"/xprecis 7", "> /xprecis 7\r\n[Calculator Options...] Floatting point precision: 7\r\n",
+       "> /xcalc (666/77)*8+3-(2.5*8)+10\r\n(666/77)*8+3-(2.5*8)+10=\r\n62.19\r\n", nullptr,
        nullptr},
-      {"/calc 2", "> /calc 2\r\n(/calc: not a command of this plug-in)\r\n", nullptr},
+      {"/xprecis 5", "> /xprecis 5\r\n[Calculator Options...] Floatting point precision: 5\r\n",
+       kOptions, "Floatting point precision: 5"},
+      // Asked for as other code in the host's process asks: DisplayToast, DisplayToastW.
+      {"!toast Asked for by other code",
+       "> !toast Asked for by other code\r\n[Host] Asked for by other code\r\n", "Host",
+       "Asked for by other code"},
+      {"!toastw In 16-bit text", "> !toastw In 16-bit text\r\n[Host] In 16-bit text\r\n", "Host",
+       "In 16-bit text"},
+      {"/xcalc a=1/3", "> /xcalc a=1/3\r\na=1/3=\r\n0.33333\r\n", nullptr, nullptr},
+      {"/xcalc 2+", "> /xcalc 2+\r\n(no value)\r\n", nullptr, nullptr},
+      {"/xprecis 7", "> /xprecis 7\r\n[Calculator Options...] Floatting point precision: 7\r\n",
+       nullptr, nullptr},
+      {"/calc 2", "> /calc 2\r\n(/calc: not a command of this plug-in)\r\n", nullptr, nullptr},
   };
   for (const auto& c : cases) {
     gui.Type(c.line);
@@ -158,7 +185,7 @@ TEST(GuiHost, TypedLinesToastsAndTheAboutBox) {
     HWND toast = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (toast = FindProcessWindow(gui.id(), kGuiToastClass)); }))
         << c.line;
-    EXPECT_EQ(ChildTexts(toast), (std::vector<std::string>{"Calculator Options...", c.toast}));
+    EXPECT_EQ(ChildTexts(toast), (std::vector<std::string>{c.caption, c.toast}));
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(toast); })) << "the toast never closed";
   }
 
@@ -174,6 +201,10 @@ TEST(GuiHost, TypedLinesToastsAndTheAboutBox) {
   gui.Type("/xcalc 1+1");
   EXPECT_EQ(Text(gui.transcript), expected);
   EXPECT_EQ(Text(gui.input), "/xcalc 1+1");
+  // A record readable in the host, posted to its window: the box's own loop
+  // hands it on before the box closes, and the transcript below shows no toast.
+  PostMessageA(gui.window, RegisterWindowMessageA("Glimmerpost_DisplayToast"),
+               gui.PlaceRecord("Posted while the about box is up"), 0);
   PostMessageA(gui.window, WM_CLOSE, 0, 0);
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
@@ -210,6 +241,10 @@ TEST(GuiHost, AnotherProgramsToastRecordShowsNothing) {
     SendMessageA(HWND_BROADCAST, toast, reinterpret_cast<WPARAM>(record), width);
     PostMessageA(gui.window, toast, reinterpret_cast<WPARAM>(record), width);
   }
+  // And one that the host could read: in its own memory, sent and posted.
+  const WPARAM placed = gui.PlaceRecord(text);
+  SendMessageA(gui.window, toast, placed, 0);
+  PostMessageA(gui.window, toast, placed, 0);
   // Posted messages come in order: once the command list is there again, the posted toasts were handled.
   gui.Choose(kGuiMenuCommands);
   expected += kCommandList;

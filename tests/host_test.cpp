@@ -37,6 +37,30 @@ TEST(SplitCommandLine, AtTheFirstSpace) {
   }
 }
 
+TEST(Utf16FromUtf8, EachBadByteBecomesOneReplacement) {
+  const struct {
+    const char* utf8;
+    std::u16string utf16;
+  } cases[] = {
+      {"", u""},
+      {"a\xC3\xA9\xE2\x89\x88", u"a\u00E9\u2248"},
+      {"\xDF\xBF\xE0\xA0\x80", u"\u07FF\u0800"},          // the ends of two and three bytes
+      {"\xF0\x9F\x98\x80", u"\xD83D\xDE00"},              // outside the BMP: a surrogate pair
+      {"\xF0\x90\x80\x80", u"\xD800\xDC00"},              // the first code there
+      {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"},              // the last code there is
+      {"\x80x", u"\xFFFDx"},                              // a continuation byte alone
+      {"\xC0\xAF", u"\xFFFD\xFFFD"},                      // overlong
+      {"\xE0\x9F\xBF", u"\xFFFD\xFFFD\xFFFD"},            // overlong
+      {"\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},            // a surrogate's code
+      {"\xED\xBF\xBF", u"\xFFFD\xFFFD\xFFFD"},            // the last surrogate's code
+      {"\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},  // past U+10FFFF
+      {"\xFC\x80\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},  // no such lead byte
+      {"\xE2\x89", u"\xFFFD\xFFFD"},                      // cut short by the end
+      {"\xE2x\x88", u"\xFFFDx\xFFFD"},                    // cut short by another character
+  };
+  for (const auto& c : cases) EXPECT_EQ(Utf16FromUtf8(c.utf8), c.utf16) << c.utf8;
+}
+
 TEST(DescribePlugin, ListsWhatThePluginPublishes) {
   const PluginLibrary plugin(DefaultPluginPath());
   ASSERT_TRUE(plugin.loaded()) << plugin.error();
@@ -114,9 +138,46 @@ std::string MissingFileReason([[maybe_unused]] const std::string& path) {
 
 TEST(Session, MissingLibraryIsReportedWithTheReason) {
   EXPECT_EQ(RunHost("--plugin no-such-library \"/xcalc 1\" 2>&1"),
-            "calchost: cannot use no-such-library: " + MissingFileReason("no-such-library") +
-                "\n");
+            "calchost: cannot use no-such-library: " + MissingFileReason("no-such-library") + "\n");
 }
+
+#if !defined(_WIN32)
+TEST(Session, WithoutItsOwnPathTheHostLoadsNothingFromTheCurrentDirectory) {
+  // A copy of the host in a folder whose path is longer than the kernel tells
+  // a program its own path in, started from that folder, where a library of
+  // the right name lies.
+  const std::string library = DefaultPluginPath();
+  std::string deep = "top=$(mktemp -d) && cd \"$top\"";
+  for (int level = 0; level < 20; ++level) {
+    const std::string name(250, static_cast<char>('a' + level));
+    deep += " && mkdir " + name + " && cd -P " + name;
+  }
+  deep += " && cp \"" CALCHOST_PATH "\" calchost && cp \"" + library + "\" .";
+  const struct {
+    std::string arguments;
+    const char* output;
+  } cases[] = {
+      {"\"/xcalc 1\"",
+       "calchost: cannot read this program's own path, so the plug-in beside it cannot be "
+       "found; give its path with --plugin PATH\n"},
+      {"--plugin \"" + library + "\" \"/xcalc 1\"", "1=\n1.00\n"},
+  };
+  for (const auto& c : cases) {
+    // AddressSanitizer, where built with it, warns that it cannot read the path either.
+    const std::string script = deep + " && ./calchost " + c.arguments +
+                               " 2>&1 | sed \"/^==[0-9]*==WARNING: reading executable name/d\";"
+                               " cd / && rm -rf \"$top\"";
+    FILE* pipe = popen(("sh -c '" + script + "'").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char chunk[4096];
+    std::size_t count;
+    while ((count = std::fread(chunk, 1, sizeof chunk, pipe)) > 0) output.append(chunk, count);
+    pclose(pipe);
+    EXPECT_EQ(output, c.output) << c.arguments;
+  }
+}
+#endif
 
 #if defined(_WIN32)
 // Another program's broadcast of the toast message, with no record.

@@ -3,11 +3,41 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <new>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "test_support.h"
+
+// Allocations of this many bytes or more fail throughout this program, the
+// host's parts included; small ones (a message name's copy) still succeed.
+constexpr std::size_t kNoFailure = static_cast<std::size_t>(-1);
+std::atomic<std::size_t> failing_size{kNoFailure};
+
+namespace {
+// Returns a block from malloc; null when allocations of `size` fail.
+void* Allocate(std::size_t size) {
+  return size >= failing_size ? nullptr : std::malloc(size == 0 ? 1 : size);
+}
+// Returns a block from Allocate. Kept out of line: inlined into operator
+// delete, GCC takes the free for a mismatch with operator new.
+[[gnu::noinline]] void Release(void* block) { std::free(block); }
+}  // namespace
+
+void* operator new(std::size_t size) {
+  void* block = Allocate(size);
+  if (block == nullptr) throw std::bad_alloc();
+  return block;
+}
+void operator delete(void* block) noexcept { Release(block); }
+void operator delete(void* block, std::size_t) noexcept { Release(block); }
 
 namespace {
 
@@ -156,6 +186,211 @@ TEST(ToastMessage, SendIsSynchronousAndReturnsOneWhateverTheWindowAnswers) {
 TEST(ToastMessage, NobodyListening) {
   EXPECT_EQ(Plugin().display_toast("nobody", kCaption, kExtra, 1), 1);
   EXPECT_EQ(Plugin().display_toast_w(u"nobody", kCaption, kExtra, 1), 1);
+}
+
+// --- Which requests the console host's window reads ------------------------
+
+// Waits for `done` while this thread reads its messages, as a host's thread
+// does; on Windows a send from another thread waits for them.
+void ReadMessagesUntil(const std::atomic<bool>& done) {
+  while (!done) {
+#if defined(_WIN32)
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+#else
+    std::this_thread::yield();
+#endif
+  }
+}
+
+// Runs `ask` on another thread of this process while this one reads its messages.
+void OnAnotherThread(const std::function<void()>& ask) {
+  std::atomic<bool> done{false};
+  std::thread other([&] {
+    ask();
+    done = true;
+  });
+  ReadMessagesUntil(done);
+  other.join();
+}
+
+// A request record of this process's memory, made as another program makes
+// one: caption and message pointers at their offsets, the text at its own.
+struct ForgedRecord {
+  explicit ForgedRecord(const char* text) {
+    const char* caption = "Forged";
+    const char* message = reinterpret_cast<const char*>(bytes + kToastLayout.text);
+    std::memcpy(bytes + kToastLayout.caption, &caption, sizeof caption);
+    std::memcpy(bytes + kToastLayout.message, &message, sizeof message);
+    std::strncpy(reinterpret_cast<char*>(bytes + kToastLayout.text), text, kToastTextUnits - 1);
+  }
+  WPARAM address() { return reinterpret_cast<WPARAM>(bytes); }
+  unsigned char bytes[kToastLayout.text + kToastTextUnits] = {};
+};
+
+#if defined(_WIN32)
+// The console host's toast window in this process (the only one of its class here).
+HWND HostToastWindow() {
+  for (HWND window = FindWindowExA(nullptr, nullptr, "CalcTopLevelWindow", nullptr);
+       window != nullptr; window = FindWindowExA(nullptr, window, "CalcTopLevelWindow", nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == GetCurrentProcessId()) return window;
+  }
+  return nullptr;
+}
+
+// The about box of this process, once it is up.
+HWND AboutBox() {
+  for (;;) {
+    for (HWND box = FindWindowExA(nullptr, nullptr, "#32770", nullptr); box != nullptr;
+         box = FindWindowExA(nullptr, box, "#32770", nullptr)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(box, &owner);
+      if (owner == GetCurrentProcessId() && IsWindowVisible(box)) return box;
+    }
+    Sleep(20);
+  }
+}
+
+// While the about box is up: `ask` on a timer of this thread, then the box is closed.
+std::function<void()> timer_ask;
+void CALLBACK AskThenCloseTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  timer_ask();
+  PostMessageA(AboutBox(), WM_COMMAND, IDOK, 0);
+}
+void DuringTheAboutBox(const std::function<void()>& ask) {
+  timer_ask = ask;
+  SetTimer(nullptr, 0, 10, AskThenCloseTheBox);
+  Plugin().configure();
+}
+
+// The window of a thread of its own that, sent the plug-in's toast, sends
+// `forged` to `forged_to`, the console host's window: a send from another
+// thread, which comes while the host's thread waits in the plug-in's send.
+ForgedRecord* forged = nullptr;
+HWND forged_to = nullptr;
+LRESULT CALLBACK SendForgedRecord(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == RegisterWindowMessageA("Glimmerpost_DisplayToast") && forged != nullptr) {
+    ForgedRecord* record = std::exchange(forged, nullptr);
+    SendMessageA(forged_to, message, record->address(), 0);
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+// A window of this thread that runs a command through the console host's parts when sent WM_USER.
+LRESULT CALLBACK RunCommandWhenSent(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_USER) RunCommandLine(Plugin(), reinterpret_cast<const char*>(lparam));
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+#endif
+
+// Sends the toast message with `record` and `width` to the console host's
+// window from this thread: natively to every window of the process.
+void SendToHostWindow(WPARAM record, LPARAM width) {
+  const UINT message = RegisterWindowMessageA("Glimmerpost_DisplayToast");
+#if defined(_WIN32)
+  SendMessageA(HostToastWindow(), message, record, width);
+#else
+  SendMessageA(HWND_BROADCAST, message, record, width);
+#endif
+}
+
+TEST(ToastScope, TheHostsWindowReadsWhatItsOwnThreadAsksForAndNothingElse) {
+  const struct {
+    const char* request;
+    std::function<void()> ask;
+    const char* shown;
+  } cases[] = {
+    {"DisplayToast on the host's thread, outside any ParseCommand",
+     [] { Plugin().display_toast("direct", "Caller", "", 0); }, "[Caller] direct\n"},
+    {"DisplayToastW on the host's thread",
+     [] { Plugin().display_toast_w(u"\u00E9t\u00E9", "Caller", "", 0); },
+     "[Caller] \xC3\xA9t\xC3\xA9\n"},
+    {"DisplayToast on the host's thread, with no memory left in the host for the text",
+     [] {
+       const std::string text(250, 'x');
+       failing_size = text.size();
+       Plugin().display_toast(text.c_str(), "Caller", "", 0);
+       failing_size = kNoFailure;
+     },
+     ""},
+    {"a record of this process sent by the host's thread, not through the plug-in",
+     [] {
+       ForgedRecord record("by hand");
+       SendToHostWindow(record.address(), 0);
+     },
+     "[Forged] by hand\n"},
+    {"no record, sent by the host's thread", [] { SendToHostWindow(0, 0); }, ""},
+    {"a record of a width the host does not know, sent by the host's thread",
+     [] {
+       ForgedRecord record("width 2");
+       SendToHostWindow(record.address(), 2);
+     },
+     ""},
+    {"the plug-in's own, during ParseCommand", [] { RunCommandLine(Plugin(), "/xprecis 2"); },
+     "[Calculator Options...] Floatting point precision: 2\n"},
+    {"DisplayToast on another thread of the host's process",
+     [] { OnAnotherThread([] { Plugin().display_toast("other thread", "Caller", "", 0); }); }, ""},
+    {"DisplayToastW on another thread",
+     [] { OnAnotherThread([] { Plugin().display_toast_w(u"other thread", "Caller", "", 0); }); },
+     ""},
+#if defined(_WIN32)
+    {"a record of this process sent from another thread",
+     [] {
+       ForgedRecord record("sent");
+       OnAnotherThread([&] {
+         SendMessageA(HostToastWindow(), RegisterWindowMessageA("Glimmerpost_DisplayToast"),
+                      record.address(), 0);
+       });
+     },
+     ""},
+    {"a record of this process posted while the about box is up",
+     [] {
+       ForgedRecord record("posted");
+       DuringTheAboutBox([&] {
+         PostMessageA(HostToastWindow(), RegisterWindowMessageA("Glimmerpost_DisplayToast"),
+                      record.address(), 0);
+       });
+     },
+     ""},
+    {"DisplayToast on the host's thread, from a timer while the about box is up",
+     [] { DuringTheAboutBox([] { Plugin().display_toast("timer", "Caller", "", 0); }); },
+     "[Caller] timer\n"},
+    {"a record sent from another thread while the host's ParseCommand, inside a message sent "
+     "from a third, waits in the plug-in's send",
+     [] {
+       ForgedRecord record("nested");
+       forged_to = HostToastWindow();  // while it is the only window of its class
+       std::atomic<bool> made{false};
+       std::atomic<bool> stop{false};
+       std::thread third([&] {
+         HWND window = CreateTopLevelWindow(SendForgedRecord);
+         made = true;
+         ReadMessagesUntil(stop);
+         DestroyTopLevelWindow(window);
+       });
+       while (!made) Sleep(1);
+       HWND runner = CreateTopLevelWindow(RunCommandWhenSent);
+       forged = &record;
+       OnAnotherThread(
+           [&] { SendMessageA(runner, WM_USER, 0, reinterpret_cast<LPARAM>("/xprecis 2")); });
+       forged = nullptr;
+       DestroyTopLevelWindow(runner);
+       stop = true;
+       third.join();
+     },
+     "[Calculator Options...] Floatting point precision: 2\n"},
+#endif
+  };
+  ToastWindow host;
+  ASSERT_TRUE(host.created());
+  for (const auto& c : cases) {
+    testing::internal::CaptureStdout();
+    c.ask();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), c.shown) << c.request;
+  }
 }
 
 #if !defined(_WIN32)

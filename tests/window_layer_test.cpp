@@ -96,32 +96,66 @@ TEST(SendMessage, WindowProceduresMayCallBackIntoTheLayer) {
   DestroyTopLevelWindow(window);
 }
 
+// The windows a broadcast's first receiver destroys, as the answer to it.
+std::vector<HWND> to_destroy;
+LRESULT DestroyOthers(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  for (HWND other : to_destroy) DestroyTopLevelWindow(other);
+  return Record(window, message, wparam, lparam);
+}
+
+TEST(SendMessage, AWindowDestroyedDuringABroadcastGetsNothingFromIt) {
+  HWND first = CreateTopLevelWindow(DestroyOthers);
+  HWND second = CreateTopLevelWindow(Record);
+  HWND third = CreateTopLevelWindow(Record);
+  const struct {
+    std::vector<HWND> destroyed;
+    std::vector<HWND> reached;
+  } cases[] = {{{}, {first, second, third}}, {{third}, {first, second}}, {{second}, {first}}};
+  for (const auto& c : cases) {
+    to_destroy = c.destroyed;
+    deliveries.clear();
+    SendMessageA(HWND_BROADCAST, 0xC127, 0, 0);
+    std::vector<HWND> reached;
+    for (const Delivery& d : deliveries) reached.push_back(d.window);
+    EXPECT_EQ(reached, c.reached) << c.destroyed.size();
+  }
+  to_destroy.clear();
+  DestroyTopLevelWindow(first);
+}
+
 std::vector<HWND> listed;
+HWND to_destroy_when_listed = nullptr;  // a window the first one listed destroys
 BOOL List(HWND window, LPARAM stop_after) {
   listed.push_back(window);
-  // A window made during the enumeration is not listed in it.
+  // A window made during the enumeration is not listed in it, nor one destroyed before its turn.
   DestroyTopLevelWindow(CreateTopLevelWindow(Record));
+  if (listed.size() == 1) DestroyTopLevelWindow(to_destroy_when_listed);
   return static_cast<std::size_t>(stop_after) != listed.size();
 }
 
 TEST(EnumWindows, ListsTheTopLevelWindowsInOrderAndTheirProcess) {
   HWND a = CreateTopLevelWindow(Record);
   HWND b = CreateTopLevelWindow(Record);
+  HWND c = CreateTopLevelWindow(Record);
   const struct {
     LPARAM stop_after;
+    HWND destroyed;  // when the first window is listed
     std::vector<HWND> listed;
-  } cases[] = {{0, {a, b}}, {1, {a}}, {2, {a, b}}};
-  for (const auto& c : cases) {
+  } cases[] = {{0, nullptr, {a, b, c}}, {1, nullptr, {a}}, {2, nullptr, {a, b}},
+               {0, c, {a, b}},          {0, b, {a}}};
+  for (const auto& row : cases) {
     listed.clear();
-    EXPECT_EQ(EnumWindows(List, c.stop_after), 1);
-    EXPECT_EQ(listed, c.listed) << "stop after " << c.stop_after;
+    to_destroy_when_listed = row.destroyed;
+    EXPECT_EQ(EnumWindows(List, row.stop_after), 1);
+    EXPECT_EQ(listed, row.listed) << "stop after " << row.stop_after;
   }
+  to_destroy_when_listed = nullptr;
   DWORD process = 0;
-  EXPECT_EQ(GetWindowThreadProcessId(b, &process), static_cast<DWORD>(gettid()));
+  EXPECT_EQ(GetWindowThreadProcessId(a, &process), static_cast<DWORD>(gettid()));
   EXPECT_EQ(process, static_cast<DWORD>(getpid()));
   EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(getpid()));
+  EXPECT_EQ(GetCurrentThreadId(), static_cast<DWORD>(gettid()));
   DestroyTopLevelWindow(a);
-  DestroyTopLevelWindow(b);
   process = 7;
   EXPECT_EQ(GetWindowThreadProcessId(b, &process), 0u);
   EXPECT_EQ(process, 7u);
