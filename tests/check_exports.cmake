@@ -1,10 +1,11 @@
 # Checks that a built plug-in library exports exactly the entry points, and
 # that a Windows DLL imports exactly the functions of an allow-list, asks for
-# no newer Windows than a given version, keeps ASLR and DEP, and has its own
-# code's stack protected (by the debug file the DLL names).
+# no newer Windows than a given version, keeps ASLR and DEP, has its own
+# code's stack protected (by the debug file the DLL names), and runs nothing
+# built with SSE before its processor check (by the linker's map).
 #   cmake -DLIBRARY=path -DNM=nm -P check_exports.cmake             (ELF)
 #   cmake -DLIBRARY=path -DOBJDUMP=objdump -DIMPORTS=allow-list
-#         -DOLDEST_WINDOWS=major.minor -DDEBUG_FILE=path
+#         -DOLDEST_WINDOWS=major.minor -DDEBUG_FILE=path -DMAP=linker-map
 #         -P check_exports.cmake                                    (PE)
 # Each line of the allow-list names a DLL, a function and why it is needed.
 if(OBJDUMP)
@@ -146,6 +147,57 @@ if(OBJDUMP)
   endforeach()
   message(STATUS "stack protector: ${own} compile units built with ${protector}, "
     "___stack_chk_guard and ___stack_chk_fail linked in")
+
+  # What runs at load before the processor check, the TLS callbacks, the
+  # entry point and the check itself, uses no SSE or SSE2 instruction, and the
+  # entry point is the one that checks. A function's code runs from its
+  # address in the linker's map to the next address there.
+  set(before_check "CalcLibraryEntry@12" "ProcessorHasSse2()" "ReportsSse2(unsigned int)"
+      "__dyn_tls_init@12" "__mingw_TLScallback")
+  file(STRINGS ${MAP} symbol_lines REGEX "^ +0x[0-9a-f]+ +[^ ]")
+  set(addresses)
+  foreach(line IN LISTS symbol_lines)
+    string(REGEX MATCH "^ +0x([0-9a-f]+) +(.+)$" _ "${line}")
+    list(APPEND addresses ${CMAKE_MATCH_1})
+    list(FIND before_check "${CMAKE_MATCH_2}" index)
+    if(NOT index EQUAL -1)
+      set(start_${index} ${CMAKE_MATCH_1})
+    endif()
+  endforeach()
+  list(SORT addresses)
+  string(REGEX MATCH "AddressOfEntryPoint\t+([0-9a-f]+)" _ "${dump}")
+  set(entry_rva ${CMAKE_MATCH_1})
+  string(REGEX MATCH "ImageBase\t+([0-9a-f]+)" _ "${dump}")
+  math(EXPR entry "0x${CMAKE_MATCH_1} + 0x${entry_rva}" OUTPUT_FORMAT HEXADECIMAL)
+  if(NOT DEFINED start_0 OR NOT entry STREQUAL "0x${start_0}")
+    message(FATAL_ERROR "the DLL's entry point, ${entry}, is not CalcLibraryEntry@12")
+  endif()
+  list(LENGTH before_check count)
+  math(EXPR last "${count} - 1")
+  foreach(index RANGE ${last})
+    list(GET before_check ${index} function)
+    if(NOT DEFINED start_${index})
+      message(FATAL_ERROR "${function} is not in ${MAP}")
+    endif()
+    set(stop)
+    foreach(address IN LISTS addresses)
+      if(address STRGREATER start_${index})
+        set(stop ${address})
+        break()
+      endif()
+    endforeach()
+    execute_process(COMMAND ${OBJDUMP} -d --no-show-raw-insn --start-address=0x${start_${index}}
+      --stop-address=0x${stop} ${LIBRARY} OUTPUT_VARIABLE code)
+    if(NOT code MATCHES "\tret")
+      message(FATAL_ERROR "no code of ${function} read from ${LIBRARY}")
+    endif()
+    if(code MATCHES "[^\n]*(%xmm|\t(ld|st)mxcsr|\t(movnti|clflush|lfence|mfence))[^\n]*")
+      message(FATAL_ERROR "${function} runs before the processor check, but uses SSE: "
+        "${CMAKE_MATCH_0}")
+    endif()
+  endforeach()
+  message(STATUS "entry point CalcLibraryEntry@12; no SSE before the processor check in "
+    "${before_check}")
 else()
   set(expected Configure DisplayToast DisplayToastW Initialize ParseCommand ParseTag
       PublishInfo ReceiveNotify Uninitialize)
