@@ -1,9 +1,9 @@
 // Saving, setting and restoring the thread's floating-point state.
 //
 // On x86 the registers are read and written directly. The C library's
-// <cfenv> is not used there: mingw-w64's fegetenv and fesetenv keep MXCSR in
-// a layout of their own and do not restore it as glibc's do, and neither
-// restores the x87 status flags.
+// <cfenv> is not used there: mingw-w64's fesetenv does not give back the MXCSR
+// that fegetenv saved, as glibc's does (under Wine a saved 0x7F83, rounding
+// toward zero with two flags raised, came back as 0x1F80).
 //
 // Saving and restoring the whole x87 environment costs about 70 ns, far more
 // than the rest; it is done only when the host has x87 flags raised, which
