@@ -18,11 +18,6 @@ namespace {
 // The x87 status word's exception flags, stack fault and error summary.
 constexpr std::uint16_t kX87FlagBits = 0x00FF;
 
-// True when an x87 status word has any of those set.
-bool HasX87Flags(std::uint16_t status) {
-  return (status & kX87FlagBits) != 0;
-}
-
 }  // namespace
 
 FloatingPointScope::FloatingPointScope() noexcept {
@@ -30,7 +25,8 @@ FloatingPointScope::FloatingPointScope() noexcept {
   __asm__ volatile("ldmxcsr %0" : : "m"(kPluginMxcsr) : "memory");
   __asm__ volatile("fnstcw %0" : "=m"(host_x87_control_));
   __asm__ volatile("fnstsw %0" : "=m"(host_x87_status_));
-  if (HasX87Flags(host_x87_status_)) {
+  whole_x87_saved_ = (host_x87_status_ & kX87FlagBits) != 0;
+  if (whole_x87_saved_) {
     // FNCLEX clears the host's flags, so none of them can trap in the plug-in's code.
     __asm__ volatile("fnstenv %0\n\tfnclex" : "=m"(host_x87_) : : "memory");
   }
@@ -41,13 +37,13 @@ FloatingPointScope::FloatingPointScope() noexcept {
 
 FloatingPointScope::~FloatingPointScope() {
   __asm__ volatile("ldmxcsr %0" : : "m"(host_mxcsr_) : "memory");
-  if (HasX87Flags(host_x87_status_)) {
+  if (whole_x87_saved_) {
     __asm__ volatile("fldenv %0" : : "m"(host_x87_) : "memory");
     return;
   }
   std::uint16_t status;
   __asm__ volatile("fnstsw %0" : "=m"(status));
-  if (HasX87Flags(status)) __asm__ volatile("fnclex" : : : "memory");
+  if ((status & kX87FlagBits) != 0) __asm__ volatile("fnclex" : : : "memory");
   if (host_x87_control_ != kPluginX87Control) {
     __asm__ volatile("fldcw %0" : : "m"(host_x87_control_) : "memory");
   }
@@ -60,8 +56,6 @@ FloatingPointScope::FloatingPointScope() noexcept {
   std::fesetenv(FE_DFL_ENV);
 }
 
-FloatingPointScope::~FloatingPointScope() {
-  std::fesetenv(&host_);
-}
+FloatingPointScope::~FloatingPointScope() { std::fesetenv(&host_); }
 
 #endif

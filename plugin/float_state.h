@@ -37,7 +37,8 @@ class FloatingPointScope {
   std::uint32_t host_mxcsr_;
   std::uint16_t host_x87_control_;
   std::uint16_t host_x87_status_;
-  X87Environment host_x87_;  // saved only when host_x87_status_ has flags raised
+  bool whole_x87_saved_;  // the host had x87 flags raised: its environment is in host_x87_
+  X87Environment host_x87_;
 #else
   std::fenv_t host_;
 #endif
