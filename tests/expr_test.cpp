@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "expr/expr.h"
+#include "plugin/float_state.h"
 #include "plugin/library.h"
 
 namespace {
@@ -436,6 +437,89 @@ TEST(Processor, Sse2IsLeafOnesEdxBit26) {
   for (const auto& c : cases) EXPECT_EQ(ReportsSse2(c.leaf1_edx), c.sse2) << c.leaf1_edx;
   EXPECT_TRUE(ProcessorHasSse2());  // every processor these tests run on has it
 }
+
+// --- The floating-point scope ------------------------------------------------
+
+#if defined(__i386__) || defined(__x86_64__)
+
+// x87 words by the processor manual's numbers: the status word's exception
+// flags, and control words with every exception masked or none.
+constexpr std::uint16_t kX87Invalid = 0x0001, kX87ZeroDivide = 0x0004, kX87Overflow = 0x0008,
+                        kX87Precision = 0x0020, kX87StatusFlags = 0x00FF;
+constexpr std::uint16_t kX87AllMasked = 0x037F, kX87NoneMasked = 0x0340;
+
+std::uint16_t X87Status() {
+  std::uint16_t status;
+  __asm__ volatile("fnstsw %0" : "=m"(status));
+  return status;
+}
+
+std::uint16_t X87Control() {
+  std::uint16_t control;
+  __asm__ volatile("fnstcw %0" : "=m"(control));
+  return control;
+}
+
+// Sets the x87 control word with no flag raised.
+void ResetX87(std::uint16_t control) {
+  __asm__ volatile("fnclex\n\tfldcw %0" : : "m"(control) : "memory");
+}
+
+// a / b on the x87 unit; an unmasked exception traps at the closing fwait.
+double X87Divide(double a, double b) {
+  double quotient;
+  __asm__ volatile("fldl %1\n\tfdivl %2\n\tfstpl %0\n\tfwait"
+                   : "=m"(quotient) : "m"(a), "m"(b) : "memory", "st");
+  return quotient;
+}
+
+// x87 code run inside the scope (the runtime's formatting has some) raises no
+// trap, whatever the host unmasked, and leaves none of its flags behind; the
+// host's own flags and control word come back as they were.
+TEST(FloatingPointScope, X87FlagsRaisedInsideStayInside) {
+  const struct {
+    const char* what;
+    double a, b;
+    std::uint16_t raises;
+  } operations[] = {
+      {"0/0", 0, 0, kX87Invalid},
+      {"1/0", 1, 0, kX87ZeroDivide},
+      {"1e308/1e-300", 1e308, 1e-300, kX87Overflow | kX87Precision},
+      {"1/3", 1, 3, kX87Precision},
+      {"1/2", 1, 2, 0},
+  };
+  const struct {
+    const char* what;
+    std::uint16_t control;
+    bool host_flags;  // the host left 0/0's flag raised (only with exceptions masked)
+  } hosts[] = {
+      {"masked", kX87AllMasked, false},
+      {"masked, flag raised", kX87AllMasked, true},
+      {"unmasked", kX87NoneMasked, false},
+  };
+  for (const auto& host : hosts) {
+    for (const auto& operation : operations) {
+      const std::string label = std::string(host.what) + ": " + operation.what;
+      ResetX87(kX87AllMasked);
+      if (host.host_flags) X87Divide(0, 0);
+      const std::uint16_t host_status = X87Status() & kX87StatusFlags;
+      __asm__ volatile("fldcw %0" : : "m"(host.control) : "memory");
+      std::uint16_t raised;
+      {
+        FloatingPointScope scope;
+        const std::uint16_t before = X87Status() & kX87StatusFlags;
+        X87Divide(operation.a, operation.b);
+        raised = static_cast<std::uint16_t>((X87Status() & kX87StatusFlags) & ~before);
+      }
+      EXPECT_EQ(raised, operation.raises) << label;
+      EXPECT_EQ(X87Status() & kX87StatusFlags, host_status) << label;
+      EXPECT_EQ(X87Control(), host.control) << label;
+      ResetX87(kX87AllMasked);
+    }
+  }
+}
+
+#endif
 
 // --- Depth -----------------------------------------------------------------------
 
