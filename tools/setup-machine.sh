@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
 # Prepares a Debian 12 machine to build and test every preset: the packages,
-# the i386 architecture Wine needs and, where 32-bit x86 programs cannot run
-# natively, qemu's user-mode emulator to run Wine's loader.
+# the i386 architecture Wine needs, and qemu's user-mode emulator, which runs
+# the shipped DLL on an emulated Pentium III (a processor without SSE2) and,
+# where 32-bit x86 programs cannot run natively, runs every Wine program.
 #   tools/setup-machine.sh          as root: install whatever is missing
 #   tools/setup-machine.sh --check  list what is missing; fails if anything is
+# A registry's passing fault is tried again a few times (tools/apt-retry.sh).
 set -euo pipefail
+source "$(dirname "$0")/apt-retry.sh"
 
 packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev locales
   libclang-rt-14-dev libmuparser-dev libedit-dev
   g++-mingw-w64-i686 zip wine wine32:i386 fonts-wine xvfb xauth imagemagick x11-utils)
+# Debian 12's qemu (7.2) cannot start Wine; the one in bookworm-backports can.
+qemu_package=qemu-user-static
+qemu_suite=bookworm-backports
+qemu_oldest=1:8
 
 has_i386() { dpkg --print-foreign-architectures | grep -qx i386; }
 missing_packages() {
   for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || echo "$package"
   done
+}
+has_qemu() {
+  local version
+  version=$(dpkg-query -W -f='${Version}' "$qemu_package" 2>/dev/null) &&
+    dpkg --compare-versions "$version" ge "$qemu_oldest"
 }
 runs_wine() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 
@@ -23,6 +35,7 @@ if [ "${1:-}" = --check ]; then
   has_i386 || { echo "setup-machine: the i386 architecture is not enabled" >&2; status=1; }
   missing=$(missing_packages | tr '\n' ' ')
   [ -z "$missing" ] || { echo "setup-machine: missing packages: $missing" >&2; status=1; }
+  has_qemu || { echo "setup-machine: missing $qemu_package from $qemu_suite" >&2; status=1; }
   if [ $status -eq 0 ] && ! runs_wine; then
     echo "setup-machine: Wine's 32-bit loader does not run here" >&2
     status=1
@@ -35,30 +48,48 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 
+# Refreshes the indexes, then installs ARGS. An index that cannot be
+# refreshed after every try is left as apt left it (the one before, or none),
+# and the install goes on from the rest; if that fails too, one message names
+# both and the script stops.
+refreshed=
+install_packages() {
+  local stale=
+  if [ -z "$refreshed" ]; then
+    if apt_get update -q; then
+      refreshed=yes
+    else
+      stale=$apt_failures
+      echo "setup-machine: could not refresh: $stale; installing from the indexes at hand" >&2
+    fi
+  fi
+  if ! apt_get install -y -q "$@"; then
+    registry_fault_message "$(printf '%s\n%s\n' "$stale" "$apt_failures")" >&2
+    exit 1
+  fi
+}
+
 has_i386 || dpkg --add-architecture i386
 mapfile -t missing < <(missing_packages)
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}" </dev/null
-fi
+[ ${#missing[@]} -eq 0 ] || install_packages "${missing[@]}"
 
-# Wine's loader is a 32-bit x86 program. Some virtual machines cannot run
-# those natively; there qemu's user-mode emulator runs it. Debian 12's qemu
-# (7.2) cannot start Wine, the one in bookworm-backports can.
-if ! runs_wine; then
-  backports=/etc/apt/sources.list.d/bookworm-backports.sources
-  if ! grep -rqs "bookworm-backports" /etc/apt/sources.list /etc/apt/sources.list.d/; then
-    cat >"$backports" <<'SOURCES'
+if ! has_qemu; then
+  if ! grep -rqs "$qemu_suite" /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    cat >"/etc/apt/sources.list.d/$qemu_suite.sources" <<SOURCES
 Types: deb
 URIs: http://deb.debian.org/debian
-Suites: bookworm-backports
+Suites: $qemu_suite
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
+    refreshed=
   fi
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q -t bookworm-backports \
-    qemu-user-static </dev/null
+  install_packages -t "$qemu_suite" "$qemu_package"
+fi
+
+# Wine's loader is a 32-bit x86 program. Some virtual machines cannot run
+# those natively; there every 32-bit program is routed through qemu.
+if ! runs_wine; then
   [ -e /proc/sys/fs/binfmt_misc/register ] ||
     mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
   # A registration made before an upgrade keeps the old emulator open.
