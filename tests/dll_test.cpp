@@ -17,6 +17,7 @@
 
 #include "host/host.h"
 #include "platform/window.h"
+#include "tests/sse2_refusal_seam.h"
 
 namespace {
 
@@ -339,16 +340,16 @@ TEST(Unload, AnEndingProcessFreesNothing) {
 }
 
 // The plug-in refuses to load on a processor without SSE2 and loads on one
-// with it. Under qemu's user-mode emulator, which runs Wine on some machines,
-// QEMU_CPU=pentium3 gives the program a processor with SSE but not SSE2; the
-// dll_without_sse2 test runs this one so.
+// with it. The dll_without_sse2 test runs this one under qemu's user-mode
+// emulator with a Pentium III, whose CPUID reports SSE but not SSE2.
 TEST(Load, RefusedExactlyWhenTheProcessorLacksSse2) {
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   if (__get_cpuid_max(0, nullptr) >= 1) __cpuid(1, eax, ebx, ecx, edx);
   const bool has_sse2 = (edx & (1u << 26)) != 0;
   char emulated[32] = {};
   if (has_sse2 && GetEnvironmentVariableA("QEMU_CPU", emulated, sizeof emulated) > 0) {
-    GTEST_SKIP() << "QEMU_CPU=" << emulated << " changes nothing: Wine does not run under qemu here";
+    GTEST_SKIP() << "skipped: QEMU_CPU=" << emulated
+                 << " changes nothing: this program does not run under qemu";
   }
   SetLastError(0);
   const HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
@@ -361,6 +362,42 @@ TEST(Load, RefusedExactlyWhenTheProcessorLacksSse2) {
   std::printf("SSE2: %s; the plug-in %s\n", has_sse2 ? "yes" : "no",
               module != nullptr ? "loaded" : "was refused");
   if (module != nullptr) FreeLibrary(module);
+}
+
+// The processor check's refusal on any processor, through a DLL entered by
+// the plug-in's own entry point whose check reports no SSE2: LoadLibrary
+// fails with ERROR_DLL_INIT_FAILED before any static constructor has run. The
+// same DLL told to report SSE2 loads, and its constructor is seen to run.
+TEST(Sse2Seam, RefusedBeforeAnyStaticConstructor) {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  ASSERT_TRUE(length > 0 && length < MAX_PATH);
+  std::string seam(path);
+  seam = seam.substr(0, seam.find_last_of("\\/") + 1) + kSeamFileName;
+  const struct {
+    bool reports_sse2;
+    bool loads;
+    DWORD error;
+  } rows[] = {
+      {false, false, ERROR_DLL_INIT_FAILED},
+      {true, true, 0},
+  };
+  for (const auto& row : rows) {
+    SetEnvironmentVariableA(kSeamReportsSse2, row.reports_sse2 ? "1" : nullptr);
+    SetEnvironmentVariableA(kSeamConstructed, nullptr);
+    SetLastError(0);
+    const HMODULE module = LoadLibraryA(seam.c_str());
+    const DWORD error = GetLastError();
+    char mark[4];
+    const bool constructed = GetEnvironmentVariableA(kSeamConstructed, mark, sizeof mark) != 0;
+    EXPECT_EQ(module != nullptr, row.loads) << "reports SSE2: " << row.reports_sse2;
+    if (!row.loads) {
+      EXPECT_EQ(error, row.error);
+    }
+    EXPECT_EQ(constructed, row.loads) << "reports SSE2: " << row.reports_sse2;
+    if (module != nullptr) FreeLibrary(module);
+  }
+  SetEnvironmentVariableA(kSeamReportsSse2, nullptr);
 }
 
 // --- Version resource -------------------------------------------------------

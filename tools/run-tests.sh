@@ -10,15 +10,42 @@ export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2}
 # --- Machine set-up, only when something is missing (that needs root) -------
 tools/setup-machine.sh --check || tools/setup-machine.sh
 
+# Each test run's summary is kept, so that the last lines can say why each
+# skipped test was skipped: ctest's summary names them, not the reason, which
+# such a test prints on a line of its own after "skipped: ".
+summaries=build/test-summaries
+rm -rf "$summaries" && mkdir -p "$summaries"
+run_ctest() {  # PRESET
+  ctest --preset "$1" | tee "$summaries/$1"
+}
+# The reasons of the skipped tests of PRESET's last run.
+print_skips() {
+  local names
+  names=$(sed -n -E 's/^[[:space:]]*[0-9]+ - ([^ ]+) \(Skipped\)[[:space:]]*$/\1/p' "$summaries/$1" |
+    tr '\n' ' ')
+  [ -n "$names" ] || return 0
+  awk -v preset="$1" -v names="$names" '
+    BEGIN { count = split(names, list, " "); for (i = 1; i <= count; i++) wanted[list[i]] = 1 }
+    /^[0-9]+\/[0-9]+ Test: / { test = $3; next }
+    /^Output:$/ { current = test; next }
+    /^<end of output>/ { current = "" }
+    current in wanted && /skipped: / {
+      sub(/\r$/, ""); sub(/.*skipped: /, "")
+      print "  " preset ": " current ": " $0; told[current] = 1
+    }
+    END { for (name in wanted) if (!(name in told)) print "  " preset ": " name ": (no reason printed)" }
+  ' "build/$1/Testing/Temporary/LastTest.log"
+}
+
 # --- Native build and its tests ---------------------------------------------
 cmake --preset native
 cmake --build --preset native
-ctest --preset native
+run_ctest native
 
 # --- The same suites under the sanitizers -----------------------------------
 cmake --preset native-sanitize
 cmake --build --preset native-sanitize
-ctest --preset native-sanitize
+run_ctest native-sanitize
 
 # --- Fuzz targets: a fixed number of runs each, from the seed corpora --------
 # New inputs go to a scratch directory; the committed corpora stay as they are.
@@ -92,9 +119,9 @@ build/native/bin/calchost <"$parity/commands" >"$parity/native"
 LOCPATH="$parity" build/native/bin/calchost --locale de_DE.UTF-8 \
   <"$parity/commands" >"$parity/native-comma"
 
-export PARITY_DIR=$parity SHIPPED_DLL=$shipped
+export PARITY_DIR=$parity SHIPPED_DLL=$shipped SUMMARIES=$summaries
 tools/wine-session.sh build/windows-i686/bin/wine_keepalive.exe bash -c '
-  set -e
+  set -eo pipefail
   for locale in C German; do
     wine build/windows-i686/bin/calchost.exe --plugin "$SHIPPED_DLL" --locale "$locale" \
       <"$PARITY_DIR/commands" | tr -d "\r" >"$PARITY_DIR/windows-$locale"
@@ -103,5 +130,14 @@ tools/wine-session.sh build/windows-i686/bin/wine_keepalive.exe bash -c '
     cmp "$PARITY_DIR/native" "$PARITY_DIR/$transcript"
   done
   echo "parity: $(grep -c . "$PARITY_DIR/commands") commands, four identical transcripts"
-  ctest --preset windows-i686
+  ctest --preset windows-i686 | tee "$SUMMARIES/windows-i686"
 '
+
+# --- What was skipped, and why ------------------------------------------------
+skips=$(for preset in native native-sanitize windows-i686; do print_skips "$preset"; done)
+if [ -n "$skips" ]; then
+  echo "skipped tests, and why:"
+  echo "$skips"
+else
+  echo "no test was skipped"
+fi
