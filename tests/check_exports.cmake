@@ -149,11 +149,13 @@ if(OBJDUMP)
     "___stack_chk_guard and ___stack_chk_fail linked in")
 
   # What runs at load before the processor check, the TLS callbacks, the
-  # entry point and the check itself, uses no SSE or SSE2 instruction, and the
-  # entry point is the one that checks. A function's code runs from its
-  # address in the linker's map to the next address there.
+  # entry point and the check itself, uses no SSE or SSE2 instruction, nor does
+  # the choice of the canary, in the entry point; and the entry point is the
+  # one that checks. A function's code runs from its address in the linker's
+  # map to the next address there.
   set(before_check "CalcLibraryEntry@12" "ProcessorHasSse2()" "ReportsSse2(unsigned int)"
-      "__dyn_tls_init@12" "__mingw_TLScallback")
+      "__dyn_tls_init@12" "__mingw_TLScallback" "ChooseStackCanary()"
+      "MixCanary(unsigned int const*, unsigned int)")
   file(STRINGS ${MAP} symbol_lines REGEX "^ +0x[0-9a-f]+ +[^ ]")
   set(addresses)
   foreach(line IN LISTS symbol_lines)

@@ -4,6 +4,7 @@
 // expressions run on a thread with half of Windows' default stack.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <winternl.h>
 
 #include <cpuid.h>
 
@@ -246,21 +247,33 @@ TEST(Stack, DeepestExpressionsFitHalfTheDefaultStack) {
 
 // --- Load and unload ----------------------------------------------------------
 
-// The child processes below report through a 32-bit count shared with the test.
+// The child processes below report through a block shared with the test: a
+// 32-bit count, then a text.
 constexpr char kCountVariable[] = "CALC_TEST_SHARED_COUNT";
+constexpr std::size_t kSharedTextSize = 1024;
+struct SharedBlock {
+  volatile LONG count;
+  char text[kSharedTextSize];
+};
 
-// The count shared between the test and its children: made under a name of
+// The block shared between the test and its children: made under a name of
 // the test's process, which the children find in their inherited environment.
-volatile LONG* SharedCount() {
+SharedBlock* Shared() {
   char name[64];
   if (GetEnvironmentVariableA(kCountVariable, name, sizeof name) == 0) {
     std::snprintf(name, sizeof name, "calc-test-count-%lu", GetCurrentProcessId());
     SetEnvironmentVariableA(kCountVariable, name);
   }
-  HANDLE mapping =
-      CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG), name);
+  HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      sizeof(SharedBlock), name);
   if (mapping == nullptr) return nullptr;
-  return static_cast<volatile LONG*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+  return static_cast<SharedBlock*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+}
+
+// The shared count, or null.
+volatile LONG* SharedCount() {
+  SharedBlock* block = Shared();
+  return block != nullptr ? &block->count : nullptr;
 }
 
 // Points `module`'s import of msvcrt's `free` at `replacement`; false if it imports none.
@@ -398,6 +411,172 @@ TEST(Sse2Seam, RefusedBeforeAnyStaticConstructor) {
     if (module != nullptr) FreeLibrary(module);
   }
   SetEnvironmentVariableA(kSeamReportsSse2, nullptr);
+}
+
+// --- The DLL's own runtime, as a host sees it --------------------------------
+
+// The address in the loaded `module` of `name`, a symbol in the COFF symbol
+// table of the debug file beside the DLL (calcplugin.dll.debug), as a
+// debugger finds it: the section's address plus the symbol's value. Null if
+// the file or the symbol is missing.
+void* DebugSymbol(HMODULE module, const char* name) {
+  std::FILE* file = std::fopen((DefaultPluginPath() + ".debug").c_str(), "rb");
+  if (file == nullptr) return nullptr;
+  std::vector<unsigned char> bytes;
+  unsigned char buffer[65536];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  }
+  std::fclose(file);
+  const auto read32 = [&](std::size_t at) {
+    std::uint32_t value = 0;
+    if (at + 4 <= bytes.size()) std::memcpy(&value, &bytes[at], 4);
+    return value;
+  };
+  const auto read16 = [&](std::size_t at) { return static_cast<std::uint16_t>(read32(at)); };
+  // The PE signature, the file header (20 bytes), then the optional header.
+  const std::size_t pe = read32(0x3C);
+  if (read32(pe) != 0x00004550) return nullptr;
+  const std::size_t sections_count = read16(pe + 6);
+  const std::size_t symbols = read32(pe + 12), symbols_count = read32(pe + 16);
+  const std::size_t sections = pe + 24 + read16(pe + 20);
+  const std::size_t strings = symbols + symbols_count * 18;  // 18 bytes a symbol
+  for (std::size_t i = 0; i < symbols_count; ++i) {
+    const std::size_t symbol = symbols + i * 18;
+    if (symbol + 18 > bytes.size()) break;
+    std::string symbol_name;
+    if (read32(symbol) == 0) {  // a long name, in the string table
+      for (std::size_t at = strings + read32(symbol + 4); at < bytes.size() && bytes[at]; ++at) {
+        symbol_name += static_cast<char>(bytes[at]);
+      }
+    } else {
+      symbol_name.assign(reinterpret_cast<const char*>(&bytes[symbol]), 8);
+      symbol_name.resize(std::strlen(symbol_name.c_str()));
+    }
+    const std::size_t section = read16(symbol + 12);  // numbered from 1
+    if (symbol_name == name && section >= 1 && section <= sections_count) {
+      const std::uint32_t address = read32(sections + (section - 1) * 40 + 12) + read32(symbol + 8);
+      return reinterpret_cast<unsigned char*>(module) + address;
+    }
+    i += bytes[symbol + 17];  // its auxiliary records
+  }
+  return nullptr;
+}
+
+// The names of the libraries loaded while a child watched, each followed by a space.
+void NTAPI RecordLoadedLibrary(ULONG reason, const void* data, void*) {
+  constexpr ULONG kLoaded = 1;  // LDR_DLL_NOTIFICATION_REASON_LOADED
+  // LDR_DLL_NOTIFICATION_DATA: flags, the full name, the base name (UNICODE_STRINGs), ...
+  struct Names {
+    ULONG flags;
+    const UNICODE_STRING* full_name;
+    const UNICODE_STRING* base_name;
+  };
+  SharedBlock* block = Shared();
+  if (reason != kLoaded || block == nullptr) return;
+  const UNICODE_STRING* base = static_cast<const Names*>(data)->base_name;
+  std::size_t at = std::strlen(block->text);
+  for (USHORT i = 0; i < base->Length / 2 && at + 2 < kSharedTextSize; ++i) {
+    block->text[at++] = static_cast<char>(base->Buffer[i] < 128 ? base->Buffer[i] : '?');
+  }
+  block->text[at++] = ' ';
+  block->text[at] = '\0';
+}
+
+// In a child process: loads the plug-in's imports as the host's own, then
+// the plug-in, with every library loaded meanwhile recorded in the shared text.
+[[noreturn]] void LoadThePluginWatched() {
+  for (const char* import : {"kernel32.dll", "user32.dll", "msvcrt.dll"}) {
+    if (LoadLibraryA(import) == nullptr) ExitProcess(2);
+  }
+  using Callback = void(NTAPI*)(ULONG, const void*, void*);
+  using Register = LONG(NTAPI*)(ULONG, Callback, void*, void**);
+  const auto register_notification = reinterpret_cast<Register>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "LdrRegisterDllNotification")));
+  void* cookie = nullptr;
+  if (register_notification == nullptr ||
+      register_notification(0, RecordLoadedLibrary, nullptr, &cookie) != 0) {
+    ExitProcess(3);
+  }
+  ExitProcess(LoadLibraryA(DefaultPluginPath().c_str()) != nullptr ? 0 : 4);
+}
+
+// Loading the plug-in loads no library besides itself under the loader lock.
+TEST(Runtime, LoadingLoadsNoOtherLibrary) {
+  SharedBlock* block = Shared();
+  ASSERT_NE(block, nullptr);
+  block->text[0] = '\0';
+  EXPECT_EXIT(LoadThePluginWatched(), ::testing::ExitedWithCode(0), "");
+  EXPECT_STRCASEEQ(block->text, "calcplugin.dll ");
+}
+
+// In a child process: loads the plug-in and shares its stack canary.
+[[noreturn]] void ShareTheCanary() {
+  volatile LONG* shared = SharedCount();
+  const HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
+  const auto* canary = static_cast<const std::uint32_t*>(DebugSymbol(module, "___stack_chk_guard"));
+  if (shared == nullptr || module == nullptr || canary == nullptr) ExitProcess(2);
+  *shared = static_cast<LONG>(*canary);
+  ExitProcess(0);
+}
+
+TEST(Runtime, EachProcessChoosesItsOwnCanary) {
+  volatile LONG* shared = SharedCount();
+  ASSERT_NE(shared, nullptr);
+  std::uint32_t canaries[2] = {};
+  for (std::uint32_t& canary : canaries) {
+    *shared = 0;
+    EXPECT_EXIT(ShareTheCanary(), ::testing::ExitedWithCode(0), "");
+    canary = static_cast<std::uint32_t>(*shared);
+    EXPECT_NE(canary, 0u);
+  }
+  EXPECT_NE(canaries[0], canaries[1]);
+}
+
+// A host's vectored exception handler and unhandled-exception filter: each
+// counts in the shared block, and the filter ends the process with 3.
+LONG WINAPI CountingHandler(EXCEPTION_POINTERS*) {
+  InterlockedIncrement(SharedCount());
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+LONG WINAPI CountingFilter(EXCEPTION_POINTERS*) {
+  InterlockedIncrement(SharedCount());
+  ExitProcess(3);
+}
+
+// In a child process with the handlers above: the plug-in's function
+// `routine` of the debug file, called with `argument`, as a detected overrun calls it.
+[[noreturn]] void OverrunInAHost(const char* routine, int argument) {
+  AddVectoredExceptionHandler(1, CountingHandler);
+  SetUnhandledExceptionFilter(CountingFilter);
+  const HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
+  const auto stop = reinterpret_cast<void (*)(int)>(DebugSymbol(module, routine));
+  if (module == nullptr || stop == nullptr) ExitProcess(2);
+  stop(argument);
+  ExitProcess(1);
+}
+
+// A detected overrun ends the process with STATUS_STACK_BUFFER_OVERRUN and
+// runs no handler of the host's, by fast fail and by TerminateProcess.
+TEST(Runtime, AnOverrunEndsTheProcessWithoutTheHostsHandlers) {
+  constexpr int kStackBufferOverrun = static_cast<int>(0xC0000409u);
+  volatile LONG* count = SharedCount();
+  ASSERT_NE(count, nullptr);
+  const struct {
+    const char* routine;
+    int argument;  // for StopAfterOverrun: whether to use fast fail
+  } rows[] = {
+      {"___stack_chk_fail", 0},  // the system's way: fast fail where it has it, as Wine has
+      {"_StopAfterOverrun", 1},
+      {"_StopAfterOverrun", 0},  // TerminateProcess, as before Windows 8
+  };
+  for (const auto& row : rows) {
+    *count = 0;
+    EXPECT_EXIT(OverrunInAHost(row.routine, row.argument),
+                ::testing::ExitedWithCode(kStackBufferOverrun), "")
+        << row.routine << "(" << row.argument << ")";
+    EXPECT_EQ(*count, 0) << row.routine << "(" << row.argument << ")";
+  }
 }
 
 // --- Version resource -------------------------------------------------------

@@ -14,6 +14,7 @@
 #include "expr/expr.h"
 #include "plugin/float_state.h"
 #include "plugin/library.h"
+#include "plugin/stack_canary.h"
 
 namespace {
 
@@ -436,6 +437,33 @@ TEST(Processor, Sse2IsLeafOnesEdxBit26) {
   };
   for (const auto& c : cases) EXPECT_EQ(ReportsSse2(c.leaf1_edx), c.sse2) << c.leaf1_edx;
   EXPECT_TRUE(ProcessorHasSse2());  // every processor these tests run on has it
+}
+
+// The stack protector's canary: each source changes it, and it is never 0
+// nor the value it has before it is chosen, even for sources that a plain
+// 32-bit FNV-1a over the words would map there.
+TEST(Processor, CanaryMixesEverySourceAndIsNeverZeroOrUnchosen) {
+  constexpr std::uint32_t kFnvBasis = 2166136261u, kFnvPrime = 16777619u;
+  std::uint32_t inverse = kFnvPrime;  // of the prime, modulo 2^32 (Newton's iteration)
+  for (int i = 0; i < 5; ++i) inverse *= 2 - kFnvPrime * inverse;
+  const std::uint32_t to_zero[] = {kFnvBasis};
+  const std::uint32_t to_unchosen[] = {kFnvBasis ^ (kUnchosenCanary * inverse)};
+  for (const auto* sources : {to_zero, to_unchosen}) {
+    const std::uint32_t canary = MixCanary(sources, 1);
+    EXPECT_NE(canary, 0u) << sources[0];
+    EXPECT_NE(canary, kUnchosenCanary) << sources[0];
+  }
+
+  std::uint32_t sources[7] = {0x01D9F00D, 0x1234, 4321, 8765, 99000, 0xABCDEF, 0};
+  std::vector<std::uint32_t> canaries = {MixCanary(sources, std::size(sources))};
+  for (std::size_t i = 0; i < std::size(sources); ++i) {
+    sources[i] ^= 1;
+    canaries.push_back(MixCanary(sources, std::size(sources)));
+    sources[i] ^= 1;
+  }
+  std::sort(canaries.begin(), canaries.end());
+  EXPECT_EQ(std::unique(canaries.begin(), canaries.end()), canaries.end());
+  EXPECT_NE(MixCanary(sources, 0), 0u);
 }
 
 // --- The floating-point scope ------------------------------------------------
