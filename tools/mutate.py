@@ -3,13 +3,14 @@
 runs the test suites against it, to find faults that no test notices.
 
     nice -n 10 python3 tools/mutate.py [--sample N] [--seed S] [--id ID]
-                                       [--native-only] [--list] [FILE...]
+                                       [--native-only | --windows] [--list] [FILE...]
 
 FILEs default to every source of expr/, plugin/ and toast/. For each mutant
 it rebuilds the native build's test programs incrementally and runs the
 suites (fastest first, each under a time and a memory limit) until one fails;
 a mutant they all pass is tried once more in the sanitizer build, which sees
-a read or write past a buffer. The file is restored after each mutant, also
+a read or write past a buffer. With --windows it rebuilds the DLL users
+install and runs the Windows suites on it under Wine instead. The file is restored after each mutant, also
 when the run is interrupted. Mutants that docs/testing.md lists as equivalent,
 by their id, are reported as such instead of as survivors.
 """
@@ -310,14 +311,12 @@ class Suites:
     def __init__(self, preset):
         self.preset = preset
         self.build_dir = os.path.join(ROOT, "build", preset)
-        cache = os.path.join(self.build_dir, "CMakeCache.txt")
-        if not os.path.exists(cache):
-            subprocess.run(["cmake", "--preset", preset], cwd=ROOT, check=True,
-                           stdout=subprocess.DEVNULL)
-        with open(cache, encoding="utf-8") as f:
+        self.configure(preset)
+        with open(os.path.join(self.build_dir, "CMakeCache.txt"), encoding="utf-8") as f:
             sanitized = "-fsanitize=address" in f.read()
-        # AddressSanitizer reserves terabytes of address space; it watches resident memory itself.
-        self.address_space = None if sanitized else MEMORY_LIMIT_MB << 20
+        # AddressSanitizer reserves terabytes of address space; it watches
+        # resident memory itself. Wine reserves much of its 4 GiB at start.
+        self.address_space = None if sanitized or self.emulated() else MEMORY_LIMIT_MB << 20
         self.env = dict(os.environ, GTEST_FAIL_FAST="1")
         if sanitized:
             self.env["ASAN_OPTIONS"] = f"hard_rss_limit_mb={MEMORY_LIMIT_MB}"
@@ -332,13 +331,26 @@ class Suites:
             cwd = next(p["value"] for p in test["properties"] if p["name"] == "WORKING_DIRECTORY")
             self.tests.append({"name": test["name"], "command": test["command"], "cwd": cwd,
                                "limit": None})
-        self.targets = [os.path.basename(t["command"][0]) for t in self.tests
-                        if t["command"][0].startswith(self.build_dir)]
+        # The programs of this build that a test runs, itself or through Wine or qemu.
+        self.targets = sorted({os.path.splitext(os.path.basename(word))[0]
+                               for t in self.tests for word in t["command"]
+                               if word.startswith(os.path.join(self.build_dir, "bin", ""))})
         print(f"mutate: building and timing the {preset} suites")
         if not self.build():
             sys.exit(f"mutate: the unchanged code does not build in {preset}; "
                      f"see {self.build_dir}/mutate-build.log")
         self.calibrate()
+
+    @staticmethod
+    def configure(preset):
+        """Configures the preset's build unless it is already."""
+        if not os.path.exists(os.path.join(ROOT, "build", preset, "CMakeCache.txt")):
+            subprocess.run(["cmake", "--preset", preset], cwd=ROOT, check=True,
+                           stdout=subprocess.DEVNULL)
+
+    def emulated(self):
+        """Whether the suites run under Wine."""
+        return False
 
     def listing(self):
         """The build's tests as ctest lists them."""
@@ -348,7 +360,7 @@ class Suites:
 
     def build(self):
         """Builds the suites' programs; whether that worked."""
-        with open(os.path.join(self.build_dir, "mutate-build.log"), "w") as log:
+        with open(os.path.join(self.build_dir, "mutate-build.log"), "a") as log:
             return run(["cmake", "--build", self.build_dir, "--target"] + self.targets,
                        ROOT, BUILD_TIME_LIMIT, log=log) == "passed"
 
@@ -375,6 +387,27 @@ class Suites:
             if outcome != "passed":
                 return test["name"], "killed" if outcome == "failed" else outcome
         return None, "survived"
+
+
+class WindowsSuites(Suites):
+    """The Windows suites under Wine, on the DLL users install: each mutant
+    rebuilds that DLL (windows-i686-release), which the test build places
+    beside its programs, and the test build's programs that link the code."""
+
+    RELEASE = "windows-i686-release"
+
+    def __init__(self):
+        self.configure(self.RELEASE)
+        super().__init__("windows-i686")
+
+    def emulated(self):
+        return True
+
+    def build(self):
+        release = os.path.join(ROOT, "build", self.RELEASE)
+        with open(os.path.join(self.build_dir, "mutate-build.log"), "w") as log:
+            return (run(["cmake", "--build", release, "--target", "calcplugin"], ROOT,
+                        BUILD_TIME_LIMIT, log=log) == "passed" and super().build())
 
 
 # --- Mutating a file safely ---------------------------------------------------
@@ -422,14 +455,15 @@ def listed_equivalents():
     return set(re.findall(r"^\| `([0-9a-f]{8})`", section.group(1), re.M)) if section else set()
 
 
-def check(mutants, sanitizer):
-    """Tries each mutant in the native build, and each that survives there
-    (and is not listed) in the sanitizer build too if `sanitizer`, and prints
-    its verdict; the counts of verdicts, the survivors and the time taken."""
+def check(mutants, sanitizer, windows=False):
+    """Tries each mutant in the native build (or, if `windows`, the Windows
+    suites), and each that survives there (and is not listed) in the sanitizer
+    build too if `sanitizer`, and prints its verdict; the counts of verdicts,
+    the survivors and the time taken."""
     restore_leftover()
     print(f"mutate: {len(mutants)} mutants")
     os.environ.setdefault("CMAKE_BUILD_PARALLEL_LEVEL", "2")
-    native = Suites("native")
+    native = WindowsSuites() if windows else Suites("native")
     sanitized = None  # built when the first mutant survives the native suites
     listed = listed_equivalents()
     counts = {}  # by verdict, and "sanitizer": caught only in the sanitizer build
@@ -493,8 +527,21 @@ def main():
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     parser.add_argument("--native-only", action="store_true",
                         help="do not try the native survivors in the sanitizer build")
+    parser.add_argument("--windows", action="store_true",
+                        help="run the Windows suites under Wine instead, on the DLL users "
+                             "install (inside tools/wine-session.sh, which this starts)")
     args = parser.parse_args()
     sys.stdout.reconfigure(line_buffering=True)
+    if args.windows and "CALC_MUTATE_IN_WINE_SESSION" not in os.environ:
+        # One Wine session, on a display of its own, for the whole run.
+        subprocess.run(["cmake", "--build", "--preset", WindowsSuites.RELEASE], cwd=ROOT,
+                       check=True, stdout=subprocess.DEVNULL)
+        Suites.configure("windows-i686")
+        subprocess.run(["cmake", "--build", "--preset", "windows-i686"], cwd=ROOT, check=True,
+                       stdout=subprocess.DEVNULL)
+        keepalive = os.path.join(ROOT, "build", "windows-i686", "bin", "wine_keepalive.exe")
+        os.execvp("bash", ["bash", os.path.join(ROOT, "tools", "wine-session.sh"), keepalive,
+                           "env", "CALC_MUTATE_IN_WINE_SESSION=1", sys.executable] + sys.argv)
 
     files = args.files or sorted(os.path.join(d, f) for d in SOURCE_DIRS
                                  for f in os.listdir(os.path.join(ROOT, d))
@@ -515,7 +562,8 @@ def main():
     for number in SIGNALS:
         signal.signal(number, on_signal)
     try:
-        counts, survivors, seconds = check(mutants, not args.native_only)
+        counts, survivors, seconds = check(mutants, not (args.native_only or args.windows),
+                                           args.windows)
     except Interrupted as stop:
         print(f"mutate: stopped by {stop}; every file is as it was")
         return 130
