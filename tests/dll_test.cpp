@@ -7,6 +7,7 @@
 #include <winternl.h>
 
 #include <cpuid.h>
+#include <malloc.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -276,8 +277,8 @@ volatile LONG* SharedCount() {
   return block != nullptr ? &block->count : nullptr;
 }
 
-// Points `module`'s import of msvcrt's `free` at `replacement`; false if it imports none.
-bool ReplaceImportOfFree(HMODULE module, void (*replacement)(void*)) {
+// Points `module`'s import of msvcrt's `function` at `replacement`; false if it imports none.
+bool ReplaceImport(HMODULE module, const char* function, void* replacement) {
   auto* base = reinterpret_cast<unsigned char*>(module);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
       base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
@@ -291,7 +292,7 @@ bool ReplaceImportOfFree(HMODULE module, void (*replacement)(void*)) {
     for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
       if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
       const auto* by_name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-      if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), "free") != 0) continue;
+      if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) != 0) continue;
       DWORD protection = 0;
       VirtualProtect(&addresses->u1.Function, sizeof(void*), PAGE_READWRITE, &protection);
       addresses->u1.Function = reinterpret_cast<DWORD_PTR>(replacement);
@@ -303,30 +304,65 @@ bool ReplaceImportOfFree(HMODULE module, void (*replacement)(void*)) {
 }
 
 volatile LONG* free_calls = nullptr;
+long malloc_calls = 0;
+long fail_from_call = 0;  // from this call of malloc on, every one fails; 0: none
 
 // The plug-in's `free` while a child counts: the call counted, then freed as it asked.
 void CountingFree(void* block) {
-  InterlockedIncrement(free_calls);
+  if (free_calls != nullptr) InterlockedIncrement(free_calls);
   std::free(block);
+}
+
+// The plug-in's `malloc` in a child: counted, and failing from fail_from_call on.
+void* FailingMalloc(std::size_t size) {
+  ++malloc_calls;
+  if (fail_from_call != 0 && malloc_calls >= fail_from_call) return nullptr;
+  return std::malloc(size);
+}
+
+// Loads the plug-in with its malloc and free replaced; its ParseCommand, or null.
+CalcParseCommandFn LoadWithReplacedHeap(HMODULE& module) {
+  module = LoadLibraryA(DefaultPluginPath().c_str());
+  if (module == nullptr ||
+      !ReplaceImport(module, "malloc", reinterpret_cast<void*>(FailingMalloc)) ||
+      !ReplaceImport(module, "free", reinterpret_cast<void*>(CountingFree))) {
+    return nullptr;
+  }
+  return reinterpret_cast<CalcParseCommandFn>(
+      reinterpret_cast<void*>(GetProcAddress(module, "ParseCommand")));
+}
+
+// Runs "/xcalc `expression`" with every allocation failing from its next one
+// on; whether it returned 1 and left the result buffer as it was.
+bool FailsQuietly(CalcParseCommandFn parse_command, const std::string& expression) {
+  char result[CALC_RESULT_BUFFER_SIZE] = "untouched";
+  malloc_calls = 0;
+  fail_from_call = 1;
+  const std::int32_t returned = parse_command("/xcalc", expression.c_str(), nullptr, result);
+  fail_from_call = 0;
+  return returned == 1 && std::strcmp(result, "untouched") == 0;
 }
 
 constexpr int kVariablesMade = 2000;
 
 // In a child process: loads the plug-in, counts its calls of free, makes
-// kVariablesMade variables, and ends as `finish` says, with the count from then on shared.
-enum class Finish { kFreeLibraryThenExit, kExitProcess };
+// kVariablesMade variables, then (with kFailedCommandThenExitProcess) runs a
+// command that runs out of memory, and ends as `finish` says, with the count
+// from then on shared.
+enum class Finish { kFreeLibraryThenExit, kExitProcess, kFailedCommandThenExitProcess };
 [[noreturn]] void MakeVariablesThen(Finish finish) {
+  HMODULE module = nullptr;
+  const CalcParseCommandFn parse_command = LoadWithReplacedHeap(module);
   free_calls = SharedCount();
-  HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
-  if (free_calls == nullptr || module == nullptr || !ReplaceImportOfFree(module, CountingFree)) {
-    ExitProcess(2);
-  }
-  const auto parse_command = reinterpret_cast<CalcParseCommandFn>(
-      reinterpret_cast<void*>(GetProcAddress(module, "ParseCommand")));
+  if (free_calls == nullptr || parse_command == nullptr) ExitProcess(2);
   char result[CALC_RESULT_BUFFER_SIZE];
   for (int i = 0; i < kVariablesMade; ++i) {
     const std::string name = "v" + std::to_string(i) + "=1";
     parse_command("/xcalc", name.c_str(), nullptr, result);
+  }
+  if (finish == Finish::kFailedCommandThenExitProcess &&
+      !FailsQuietly(parse_command, "fresh=(1+2)*v1")) {
+    ExitProcess(3);
   }
   *free_calls = 0;
   if (finish == Finish::kFreeLibraryThenExit) FreeLibrary(module);
@@ -342,14 +378,142 @@ TEST(Unload, FreeLibraryFreesTheVariables) {
   std::printf("calls of free from FreeLibrary on: %ld\n", static_cast<long>(*count));
 }
 
-// Windows has ended the process's other threads, perhaps holding the heap's lock.
+// Windows has ended the process's other threads, perhaps holding the heap's
+// lock: nothing is freed then, also after a command that ran out of memory.
 TEST(Unload, AnEndingProcessFreesNothing) {
   volatile LONG* count = SharedCount();
   ASSERT_NE(count, nullptr);
-  *count = -1;
-  EXPECT_EXIT(MakeVariablesThen(Finish::kExitProcess), ::testing::ExitedWithCode(0), "");
-  EXPECT_EQ(*count, 0);
-  std::printf("calls of free from ExitProcess on: %ld\n", static_cast<long>(*count));
+  for (Finish finish : {Finish::kExitProcess, Finish::kFailedCommandThenExitProcess}) {
+    *count = -1;
+    EXPECT_EXIT(MakeVariablesThen(finish), ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(*count, 0) << static_cast<int>(finish);
+    std::printf("calls of free from ExitProcess on: %ld\n", static_cast<long>(*count));
+  }
+}
+
+// --- Out of memory, in hosts as they are ---------------------------------------
+
+// In a child process: every allocation of a command failing from each of its
+// allocations on in turn, as when memory is really exhausted; exits with 0
+// when each such command returned 1 with the result buffer as it was and the
+// plug-in then still computed, else with the failing allocation's number + 10.
+[[noreturn]] void RunOutOfMemoryFromEachPoint() {
+  HMODULE module = nullptr;
+  const CalcParseCommandFn parse_command = LoadWithReplacedHeap(module);
+  if (parse_command == nullptr) ExitProcess(2);
+  // New names each time, so that every command allocates as the first did.
+  const auto expression = [](long n) {
+    const std::string k = std::to_string(n);
+    return "a" + k + "=(b" + k + "+2)*c" + k + "-4/d" + k;
+  };
+  char result[CALC_RESULT_BUFFER_SIZE];
+  malloc_calls = 0;
+  parse_command("/xcalc", expression(0).c_str(), nullptr, result);
+  const long allocations = malloc_calls;
+  if (allocations < 4) ExitProcess(3);
+  for (long from = 1; from <= allocations; ++from) {
+    char untouched[CALC_RESULT_BUFFER_SIZE] = "untouched";
+    malloc_calls = 0;
+    fail_from_call = from;
+    const std::int32_t returned = parse_command("/xcalc", expression(from).c_str(), nullptr, untouched);
+    fail_from_call = 0;
+    if (returned != 1 || std::strcmp(untouched, "untouched") != 0) {
+      ExitProcess(static_cast<UINT>(10 + from));
+    }
+  }
+  parse_command("/xcalc", "6*7", nullptr, result);
+  ExitProcess(std::strcmp(result, "6*7=\n42.00") == 0 ? 0 : 4);
+}
+
+TEST(OutOfMemory, FromAnyPointOfACommandOnTheHostGoesOn) {
+  EXPECT_EXIT(RunOutOfMemoryFromEachPoint(), ::testing::ExitedWithCode(0), "");
+}
+
+// The shared unwinder of MinGW-built programs, which many hosts and their
+// other plug-ins load, copied beside the test programs.
+constexpr char kMingwUnwinder[] = "libgcc_s_dw2-1.dll";
+
+// In a child process: `before` loaded first when not null, then `cycles`
+// times the plug-in loaded, one command run out of memory and the plug-in
+// unloaded, then once more; exits with 0 when every such command returned 1
+// with the result buffer as it was.
+[[noreturn]] void RunOutOfMemoryInCycles(const char* before, int cycles) {
+  if (before != nullptr) {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string beside(path, length);
+    beside = beside.substr(0, beside.find_last_of("\\/") + 1) + before;
+    if (LoadLibraryA(beside.c_str()) == nullptr) ExitProcess(2);
+  }
+  for (int cycle = 0; cycle <= cycles; ++cycle) {
+    HMODULE module = nullptr;
+    const CalcParseCommandFn parse_command = LoadWithReplacedHeap(module);
+    if (parse_command == nullptr) ExitProcess(3);
+    if (!FailsQuietly(parse_command, "x=(1+2)*y")) ExitProcess(4);
+    if (cycle < cycles) FreeLibrary(module);
+  }
+  ExitProcess(0);
+}
+
+TEST(OutOfMemory, BesideAMingwNeighbourAndAfterManyLoads) {
+  const struct {
+    const char* before;
+    int cycles;
+  } rows[] = {
+      {nullptr, 0},
+      {kMingwUnwinder, 0},
+      {nullptr, 1200},  // more than the 1,088 thread-storage slots of a process
+  };
+  for (const auto& row : rows) {
+    EXPECT_EXIT(RunOutOfMemoryInCycles(row.before, row.cycles), ::testing::ExitedWithCode(0), "")
+        << (row.before != nullptr ? row.before : "alone") << ", " << row.cycles << " cycles";
+  }
+}
+
+// msvcrt's heap: its bytes and blocks in use.
+struct HeapInUse {
+  std::size_t bytes = 0, blocks = 0;
+  bool operator==(const HeapInUse& other) const {
+    return bytes == other.bytes && blocks == other.blocks;
+  }
+};
+HeapInUse MsvcrtHeapInUse() {
+  HeapInUse in_use;
+  _HEAPINFO entry = {};
+  while (_heapwalk(&entry) == _HEAPOK) {
+    if (entry._useflag != _USEDENTRY) continue;
+    in_use.bytes += entry._size;
+    ++in_use.blocks;
+  }
+  return in_use;
+}
+
+// In a child process: the plug-in loaded and unloaded `cycles` times;
+// exits with 0 when msvcrt's heap then holds what it held before, with the
+// figures in the shared text.
+[[noreturn]] void LoadAndUnload(int cycles) {
+  SharedBlock* block = Shared();
+  if (block == nullptr) ExitProcess(2);
+  const HeapInUse before = MsvcrtHeapInUse();
+  for (int cycle = 0; cycle < cycles; ++cycle) {
+    const HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
+    if (module == nullptr) ExitProcess(3);
+    FreeLibrary(module);
+  }
+  const HeapInUse after = MsvcrtHeapInUse();
+  std::snprintf(block->text, kSharedTextSize,
+                "%zu bytes in %zu blocks before, %zu bytes in %zu blocks after", before.bytes,
+                before.blocks, after.bytes, after.blocks);
+  ExitProcess(after == before ? 0 : 1);
+}
+
+// Loading and unloading takes nothing from the heap that it does not give back.
+TEST(OutOfMemory, LoadAndUnloadLeaveTheHeapAsItWas) {
+  SharedBlock* block = Shared();
+  ASSERT_NE(block, nullptr);
+  block->text[0] = '\0';
+  EXPECT_EXIT(LoadAndUnload(200), ::testing::ExitedWithCode(0), "") << block->text;
+  std::printf("200 loads and unloads: %s\n", block->text);
 }
 
 // The plug-in refuses to load on a processor without SSE2 and loads on one
