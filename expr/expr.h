@@ -13,7 +13,7 @@
 // Memory: every block the plug-in allocates comes from here
 // ---------------------------------------------------------------------------
 
-// Returns a block of `size` bytes (1 for 0), aligned for any type, or null when memory runs out.
+// Returns a block of `size` bytes aligned for any type; null when memory runs out (maybe for 0).
 void* AllocateBlock(std::size_t size);
 
 // Returns `block`, one of AllocateBlock's, to the heap; does nothing for null.
@@ -152,7 +152,7 @@ class VariableNode : public ExprNode {
   VariableEntry* entry;
 };
 
-// Stores the value into the variable and yields it; the value may be missing
+// Stores the value into the variable and yields it; either may be missing
 // while the tree is built.
 class AssignNode : public ExprNode {
  public:
@@ -194,7 +194,7 @@ struct ExpressionReader {
   char TokenText[kMaxTokenLength + 1];
   bool TokenTooLong;    // a name or number did not fit TokenText
   bool MissingOperand;  // a node was built with a child missing
-  bool OutOfMemory;     // a node or a variable could not be allocated
+  bool OutOfMemory;     // a node or a variable could not be allocated: the tree has holes
 };
 
 extern ExpressionReader Reader;
@@ -205,9 +205,9 @@ extern ExpressionReader Reader;
 // A name or number over kMaxTokenLength is consumed whole, sets TokenTooLong and reads as Other.
 TokenKind NextToken();
 
-// Parses an expression from CurrentToken; null if no operand or operator starts it, or no memory.
+// Parses an expression from CurrentToken; null if no operand or operator starts it.
 NodePtr ParseExpression();
-// Parses a term from CurrentToken; null if no operand starts it, or no memory.
+// Parses a term from CurrentToken; null if no operand starts it.
 NodePtr ParseTerm();
-// Parses a primary from CurrentToken; null, token unchanged, if none starts here, or no memory.
+// Parses a primary from CurrentToken; null, with the token unchanged, if none starts here.
 NodePtr ParsePrimary();

@@ -5,7 +5,7 @@
 #include "expr.h"
 
 void* AllocateBlock(std::size_t size) {
-  return std::malloc(size == 0 ? 1 : size);
+  return std::malloc(size);
 }
 
 void FreeBlock(void* block) {

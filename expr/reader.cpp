@@ -227,7 +227,6 @@ NodePtr ParsePrimary() {
         return nullptr;
       }
       auto variable = MakeNode<VariableNode>(entry);
-      if (!variable) return nullptr;
       Advance();
       if (Reader.CurrentToken != TokenKind::Equals) return variable;
       Advance();

@@ -35,7 +35,7 @@ void* AllocateBlock(std::size_t size) {
     failure_injected = true;
     return nullptr;
   }
-  void* block = std::malloc(size == 0 ? 1 : size);
+  void* block = std::malloc(size);
   if (block != nullptr) ++live_allocations;
   return block;
 }
