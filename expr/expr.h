@@ -1,5 +1,6 @@
 // Expression engine: the variable table, the expression tree and the reader
-// that turns "/xcalc" text into a tree.
+// that turns "/xcalc" text into a tree. Nothing here throws: running out of
+// memory is reported by a null result and, while reading, by a flag.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,16 @@
 #include <memory>
 
 #include "calcplugin.h"
+
+// ---------------------------------------------------------------------------
+// Memory: every block the plug-in allocates comes from here
+// ---------------------------------------------------------------------------
+
+// Returns a block of `size` bytes aligned for any type; null when memory runs out (maybe for 0).
+void* AllocateBlock(std::size_t size);
+
+// Returns `block`, one of AllocateBlock's, to the heap; does nothing for null.
+void FreeBlock(void* block);
 
 // ---------------------------------------------------------------------------
 // Reading whole expressions
@@ -21,8 +32,9 @@ constexpr std::size_t kMaxTokenLength = 87;
 
 // Loads `length` bytes of `text` into the reader and parses one expression.
 // Returns null when there is nothing to evaluate: no operand at the start, a
-// text over kMaxExpressionLength, a name or number over kMaxTokenLength, or an
-// operator with a missing operand. Throws std::bad_alloc with nothing leaked.
+// text over kMaxExpressionLength, a name or number over kMaxTokenLength, an
+// operator with a missing operand, or memory running out (Reader.OutOfMemory),
+// which frees whatever was built.
 std::unique_ptr<ExprNode> ReadExpression(const char* text, std::size_t length);
 
 // Converts a text of at most kMaxTokenLength bytes the way atof reads it: the
@@ -46,8 +58,8 @@ struct VariableEntry {
 extern VariableEntry* VariableTable;
 
 // Returns the entry whose name matches `name` byte for byte (case-sensitive),
-// adding one with value 0.0 at the front if there is none. Throws
-// std::bad_alloc and leaves the table and its index unchanged when memory runs out.
+// adding one with value 0.0 at the front if there is none. Returns null and
+// leaves the table and its index unchanged when memory runs out.
 VariableEntry* FindOrAddVariable(const char* name);
 
 // Frees every entry and the index and empties the table. The library calls it
@@ -62,11 +74,17 @@ using NodePtr = std::unique_ptr<ExprNode>;
 
 // A node of an expression tree; deleting a node deletes all it owns. A tree
 // may be built with missing children, but only complete trees are evaluated.
+// Nodes live in blocks of AllocateBlock: the reader builds them there.
 class ExprNode {
  public:
   virtual ~ExprNode() = default;
   // Computes the node's value; children are evaluated left first.
   virtual double Evaluate() = 0;
+
+  // Deleting a node returns its block with FreeBlock; `block` may be null.
+  static void operator delete(void* block) { FreeBlock(block); }
+  // No node is made by a plain new, whose operator new throws.
+  static void* operator new(std::size_t size) = delete;
 };
 
 // Two operands, both owned; either may be missing while the tree is built.
@@ -124,8 +142,8 @@ class NumberNode : public ExprNode {
 // Refers to a table entry, which it does not own.
 class VariableNode : public ExprNode {
  public:
-  // Finds or adds the variable `name`; throws std::bad_alloc.
-  explicit VariableNode(const char* name);
+  // Refers to `variable`, an entry of the table.
+  explicit VariableNode(VariableEntry* variable) : entry(variable) {}
   // Stores `value` in the variable and returns it.
   double Assign(double value);
   double Evaluate() override;
@@ -134,7 +152,7 @@ class VariableNode : public ExprNode {
   VariableEntry* entry;
 };
 
-// Stores the value into the variable and yields it; the value may be missing
+// Stores the value into the variable and yields it; either may be missing
 // while the tree is built.
 class AssignNode : public ExprNode {
  public:
@@ -176,6 +194,7 @@ struct ExpressionReader {
   char TokenText[kMaxTokenLength + 1];
   bool TokenTooLong;    // a name or number did not fit TokenText
   bool MissingOperand;  // a node was built with a child missing
+  bool OutOfMemory;     // a node or a variable could not be allocated: the tree has holes
 };
 
 extern ExpressionReader Reader;

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstring>
 #include <iterator>
+#include <memory>
+#include <new>
 #include <utility>
 
 #include "expr.h"
@@ -98,6 +100,17 @@ void Advance() {
   Reader.CurrentToken = NextToken();
 }
 
+// Makes a Node of `arguments` in a block of AllocateBlock; null, Reader.OutOfMemory set, if none.
+template <typename Node, typename... Arguments>
+std::unique_ptr<Node> MakeNode(Arguments&&... arguments) {
+  void* block = AllocateBlock(sizeof(Node));
+  if (block == nullptr) {
+    Reader.OutOfMemory = true;
+    return nullptr;
+  }
+  return std::unique_ptr<Node>(::new (block) Node(std::forward<Arguments>(arguments)...));
+}
+
 bool IsOperator(TokenKind token) {
   return token == TokenKind::Plus || token == TokenKind::Minus || token == TokenKind::Star ||
          token == TokenKind::Slash;
@@ -107,13 +120,13 @@ NodePtr MakeBinary(TokenKind op, NodePtr left, NodePtr right) {
   if (!left || !right) Reader.MissingOperand = true;
   switch (op) {
     case TokenKind::Plus:
-      return std::make_unique<AddNode>(std::move(left), std::move(right));
+      return MakeNode<AddNode>(std::move(left), std::move(right));
     case TokenKind::Minus:
-      return std::make_unique<SubtractNode>(std::move(left), std::move(right));
+      return MakeNode<SubtractNode>(std::move(left), std::move(right));
     case TokenKind::Star:
-      return std::make_unique<MultiplyNode>(std::move(left), std::move(right));
+      return MakeNode<MultiplyNode>(std::move(left), std::move(right));
     default:
-      return std::make_unique<DivideNode>(std::move(left), std::move(right));
+      return MakeNode<DivideNode>(std::move(left), std::move(right));
   }
 }
 
@@ -208,16 +221,21 @@ NodePtr ParseTerm() {
 NodePtr ParsePrimary() {
   switch (Reader.CurrentToken) {
     case TokenKind::Name: {
-      auto variable = std::make_unique<VariableNode>(Reader.TokenText);
+      VariableEntry* entry = FindOrAddVariable(Reader.TokenText);
+      if (entry == nullptr) {
+        Reader.OutOfMemory = true;
+        return nullptr;
+      }
+      auto variable = MakeNode<VariableNode>(entry);
       Advance();
       if (Reader.CurrentToken != TokenKind::Equals) return variable;
       Advance();
       NodePtr value = ParseExpression();
       if (!value) Reader.MissingOperand = true;
-      return std::make_unique<AssignNode>(std::move(variable), std::move(value));
+      return MakeNode<AssignNode>(std::move(variable), std::move(value));
     }
     case TokenKind::Number: {
-      auto number = std::make_unique<NumberNode>(ConvertNumberText(Reader.TokenText));
+      auto number = MakeNode<NumberNode>(ConvertNumberText(Reader.TokenText));
       Advance();
       return number;
     }
@@ -245,7 +263,7 @@ NodePtr ParsePrimary() {
       Advance();
       NodePtr operand = ParsePrimary();
       if (!operand) Reader.MissingOperand = true;
-      return std::make_unique<NegateNode>(std::move(operand));
+      return MakeNode<NegateNode>(std::move(operand));
     }
     default:
       return nullptr;
@@ -259,8 +277,9 @@ std::unique_ptr<ExprNode> ReadExpression(const char* text, std::size_t length) {
   Reader.ReadPosition = 0;
   Reader.TokenTooLong = false;
   Reader.MissingOperand = false;
+  Reader.OutOfMemory = false;
   Reader.CurrentToken = NextToken();
   NodePtr tree = ParseExpression();
-  if (Reader.TokenTooLong || Reader.MissingOperand) return nullptr;
+  if (Reader.TokenTooLong || Reader.MissingOperand || Reader.OutOfMemory) return nullptr;
   return tree;
 }

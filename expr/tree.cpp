@@ -38,8 +38,6 @@ double NegateNode::Evaluate() { return -operand->Evaluate(); }
 
 double NumberNode::Evaluate() { return value; }
 
-VariableNode::VariableNode(const char* name) : entry(FindOrAddVariable(name)) {}
-
 double VariableNode::Assign(double value) { return entry->value = value; }
 
 double VariableNode::Evaluate() { return entry->value; }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "expr.h"
 
@@ -36,6 +37,19 @@ struct Index {
 };
 
 Index lookup;
+
+// Frees a block of AllocateBlock when its owner goes.
+struct BlockDeleter {
+  void operator()(void* block) const { FreeBlock(block); }
+};
+
+// Returns `count` uninitialised T in one block of AllocateBlock; null when memory runs out.
+template <typename T>
+std::unique_ptr<T, BlockDeleter> AllocateArray(std::size_t count) {
+  // No size here overflows: a name is in memory already, and the index has
+  // under three slots of one pointer per entry, which itself takes more.
+  return std::unique_ptr<T, BlockDeleter>(static_cast<T*>(AllocateBlock(count * sizeof(T))));
+}
 
 // FNV-1a of the name's bytes up to its terminator.
 std::uint32_t HashName(const char* name) {
@@ -81,16 +95,20 @@ VariableEntry* FindOrAddVariable(const char* name) {
   // running out of memory leaves both as they were.
   const bool grows = (lookup.count + 1) * kMaxLoadDenominator > lookup.size * kMaxLoadNumerator;
   const std::size_t new_size = lookup.size == 0 ? kFirstIndexSize : lookup.size * 2;
-  std::unique_ptr<VariableEntry*[]> new_slots;
-  std::unique_ptr<std::uint8_t[]> new_tags;
+  std::unique_ptr<VariableEntry*, BlockDeleter> new_slots;
+  std::unique_ptr<std::uint8_t, BlockDeleter> new_tags;
   if (grows) {
-    new_slots = std::make_unique<VariableEntry*[]>(new_size);
-    new_tags = std::make_unique<std::uint8_t[]>(new_size);  // all kEmptyTag
+    new_slots = AllocateArray<VariableEntry*>(new_size);
+    new_tags = AllocateArray<std::uint8_t>(new_size);
+    if (!new_slots || !new_tags) return nullptr;
+    std::memset(new_tags.get(), kEmptyTag, new_size);
   }
   const std::size_t size = std::strlen(name) + 1;
-  auto name_copy = std::make_unique<char[]>(size);
+  auto name_copy = AllocateArray<char>(size);
+  auto entry = AllocateArray<VariableEntry>(1);
+  if (!name_copy || !entry) return nullptr;
   std::memcpy(name_copy.get(), name, size);
-  auto entry = std::make_unique<VariableEntry>(VariableEntry{name_copy.get(), 0.0, VariableTable});
+  ::new (entry.get()) VariableEntry{name_copy.get(), 0.0, VariableTable};
 
   if (grows) {
     Index grown{new_slots.release(), new_tags.release(), new_size, 0};
@@ -100,8 +118,8 @@ VariableEntry* FindOrAddVariable(const char* name) {
       const std::uint32_t old_hash = HashName(old->name);
       Fill(grown, FindSlot(grown, old->name, old_hash), old, old_hash);
     }
-    delete[] lookup.slots;
-    delete[] lookup.tags;
+    FreeBlock(lookup.slots);
+    FreeBlock(lookup.tags);
     lookup = grown;
   }
   Fill(lookup, FindSlot(lookup, name, hash), entry.get(), hash);
@@ -114,10 +132,10 @@ void ClearVariables() {
   while (VariableTable != nullptr) {
     VariableEntry* entry = VariableTable;
     VariableTable = entry->next;
-    delete[] entry->name;
-    delete entry;
+    FreeBlock(entry->name);
+    FreeBlock(entry);
   }
-  delete[] lookup.slots;
-  delete[] lookup.tags;
+  FreeBlock(lookup.slots);
+  FreeBlock(lookup.tags);
   lookup = Index{};
 }

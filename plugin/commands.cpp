@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
-#include <new>
 
 #include "calcplugin.h"
 #include "expr/expr.h"
@@ -66,6 +65,7 @@ void FormatValue(double value, int decimals, char* out) {
 void RunCalc(const char* parameter, char* result) {
   const std::size_t length = BoundedLength(parameter, kMaxExpressionLength + 1);
   NodePtr tree = ReadExpression(parameter, length);
+  // No value, also when memory ran out: the result stays as it was.
   if (!tree) return;
   const double value = tree->Evaluate();
   if (result == nullptr) return;
@@ -109,11 +109,7 @@ std::int32_t RunCommand(const char* command, const char* parameter, char* result
     // Reading, evaluating and formatting in the plug-in's own floating-point
     // state: no trap and the same digits in any host, whose state comes back as it was.
     const FloatingPointScope plugin_state;
-    try {
-      RunCalc(parameter, result);
-    } catch (const std::bad_alloc&) {
-      // Nothing was written before the tree was complete; the partial tree is freed.
-    }
+    RunCalc(parameter, result);
     return 1;
   }
   if (MatchesWord(command, "/xprecis")) {
