@@ -1,5 +1,6 @@
 // What the plug-in tells its host about itself: name, commands, about box.
 #include <cstring>
+#include <string>
 
 #include "calcplugin.h"
 #include "platform/window.h"
@@ -21,6 +22,17 @@ constexpr RecordText kCommandTexts[] = {
     {CALC_INFO_PARAMETER_AT(0), "expression"},
     {CALC_INFO_PARAMETER_AT(1), "precision"},
 };
+
+// One past the last byte that the texts take in the record.
+constexpr std::size_t RecordEnd() {
+  std::size_t end = 0;
+  for (const RecordText& entry : kCommandTexts) {
+    const std::size_t after = entry.offset + std::char_traits<char>::length(entry.text) + 1;
+    if (after > end) end = after;
+  }
+  return end;
+}
+static_assert(RecordEnd() == CALC_INFO_RECORD_SIZE, "the record size a host is told to give");
 
 constexpr std::int32_t kCommandCount = 2;
 
