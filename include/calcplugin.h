@@ -123,10 +123,10 @@ typedef int(CALC_PLUGIN_CALL* CalcParseTagFn)(void* first, void* second, void* t
 typedef int(CALC_PLUGIN_CALL* CalcReceiveNotifyFn)(void* first, void* second, void* third,
                                                     void* fourth);
 /* Sends a toast request (below) for 8-bit `message` to the top-level windows of
- * the caller's process; returns CALC_TOAST_RESULT. The record's message field
+ * the calling thread; returns CALC_TOAST_RESULT. The record's message field
  * points at the record's own copy, empty for a null message. Call it on the
- * thread that owns the host's toast window: a host refuses a request from any
- * other. */
+ * thread that owns the host's toast window: from any other it reaches none of
+ * the host's windows. */
 typedef int(CALC_PLUGIN_CALL* CalcDisplayToastFn)(const char* message, const char* caption,
                                                    const char* extra, int flag);
 /* The same for 16-bit `message`; `caption` and `extra` stay 8-bit pointers.
@@ -186,34 +186,36 @@ CALC_ABI_CHECK(CALC_INFO_DESCRIPTION_AT(1) == 132 && CALC_INFO_WORD_AT(1) == 653
 
 /* A toast request reaches the host as the window message registered under this
  * name (RegisterWindowMessageA), sent with SendMessageA, synchronously and one
- * window after another, to each top-level window of the plug-in's own process
- * (those EnumWindows lists whose GetWindowThreadProcessId is the caller's
- * process), the same windows a broadcast would reach there, and to no other
- * program's:
+ * window after another, to each top-level window of the thread that called
+ * DisplayToast or DisplayToastW (those EnumThreadWindows lists for
+ * GetCurrentThreadId()), the windows a broadcast would reach among that
+ * thread's, and to no other thread's or program's:
  *   wParam  the address of the request record, CalcToastRequest or CalcToastRequestW;
  *   lParam  CALC_TOAST_NARROW or CALC_TOAST_WIDE: which of the two it is.
- * The address means something only inside the sender's process, and a
- * broadcast to every program would wait on each of their windows; so the
- * window that shows toasts belongs to the process that loaded the plug-in, and
- * reads the record before its window procedure returns: the record lives on
- * the sender's stack. DisplayToast and DisplayToastW return CALC_TOAST_RESULT
- * whatever the windows answer, as a broadcast did.
+ * SendMessageA from a window's own thread calls its procedure at once, so a
+ * toast never waits for another thread: sent to the windows of every thread
+ * of the process, it stalled while one of them read no messages, and never
+ * ended while one of them waited for the toast's thread. The address means
+ * something only inside the sender's process, and the record lives on the
+ * sender's stack: the window reads it before its procedure returns.
+ * DisplayToast and DisplayToastW return CALC_TOAST_RESULT whatever the windows
+ * answer, as a broadcast did.
  *
  * Which thread. The host's toast window belongs to the thread that uses the
  * plug-in. The plug-in asks for its toasts on that thread, during ParseCommand;
  * any other code in the host's process (another plug-in, the host itself) asks
- * on that thread too, at any time. There the request reaches the window as a
- * direct call: SendMessageA from the window's own thread calls its procedure
- * at once. Read such a request, whoever made it and whenever it comes, also
- * while the thread is handling a message that another thread sent it.
+ * on that thread too, at any time: asked on another thread, a toast reaches
+ * none of the host's windows. On the window's thread the request reaches the
+ * window as a direct call. Read such a request, whoever made it and whenever
+ * it comes, also while the thread is handling a message that another thread
+ * sent it.
  *
  * Refuse, reading nothing:
- *   - a send from another thread, the plug-in's own from another thread
- *     included: the window cannot tell it apart from another program's, whose
- *     address means nothing here (other programs, and copies of the plug-in
- *     built to the old letter of this contract, may still send the message to
- *     every window). Such a request waits until the window's thread takes it,
- *     then shows nothing;
+ *   - a send from another thread: the window cannot tell it apart from another
+ *     program's, whose address means nothing here (other programs, and copies
+ *     of the plug-in built to older letters of this contract, may still send
+ *     the message to other threads' windows). Such a request waits until the
+ *     window's thread takes it, then shows nothing;
  *   - a posted message, whichever loop hands it on (the host's own, a message
  *     box's, a menu's): a request is never posted.
  * On Windows a WH_CALLWNDPROC hook on the window's thread tells them apart: it

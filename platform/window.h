@@ -62,6 +62,10 @@ WINDOW_LAYER_API LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wparam
 // skipped.
 // Returns 1, or 0 when memory runs out before the first call.
 WINDOW_LAYER_API BOOL EnumWindows(WNDENUMPROC callback, LPARAM context);
+// The same for the top-level windows that thread `thread` made; returns 1 when
+// `callback` answered nonzero for each, 0 when it answered 0, when there was
+// none (an unknown thread) or when memory runs out.
+WINDOW_LAYER_API BOOL EnumThreadWindows(DWORD thread, WNDENUMPROC callback, LPARAM context);
 // Stores the process of `window` in *process (when not null) and returns the
 // thread that created it; 0, storing nothing, for an unknown window.
 WINDOW_LAYER_API DWORD GetWindowThreadProcessId(HWND window, DWORD* process);

@@ -61,6 +61,41 @@ bool StillExists(HWND window) {
   return false;
 }
 
+// How an enumeration of top-level windows went: whether memory ran out
+// before it began, for how many windows the callback was called, and whether
+// one of them answered 0.
+struct Listing {
+  bool began;
+  std::size_t called;
+  bool stopped;
+};
+
+// Calls `callback` for each top-level window that thread `thread` made (any
+// thread's when `every_thread`), in creation order, until it answers 0; a
+// window made meanwhile is not listed, one destroyed meanwhile is skipped.
+Listing ListWindows(bool every_thread, DWORD thread, WNDENUMPROC callback, LPARAM context) {
+  std::vector<HWND> handles;
+  try {
+    WindowState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    for (const Window& window : state.windows) {
+      if (every_thread || window.thread == thread) handles.push_back(window.handle);
+    }
+  } catch (const std::bad_alloc&) {
+    return {false, 0, false};
+  }
+  Listing listing = {true, 0, false};
+  for (HWND handle : handles) {
+    if (!StillExists(handle)) continue;
+    ++listing.called;
+    if (callback(handle, context) == 0) {
+      listing.stopped = true;
+      break;
+    }
+  }
+  return listing;
+}
+
 }  // namespace
 
 extern "C" {
@@ -108,18 +143,12 @@ WINDOW_LAYER_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, 
 WINDOW_LAYER_API LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
 WINDOW_LAYER_API BOOL EnumWindows(WNDENUMPROC callback, LPARAM context) {
-  std::vector<HWND> handles;
-  try {
-    WindowState& state = State();
-    std::lock_guard<std::mutex> guard(state.lock);
-    for (const Window& window : state.windows) handles.push_back(window.handle);
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
-  for (HWND handle : handles) {
-    if (StillExists(handle) && callback(handle, context) == 0) break;
-  }
-  return 1;
+  return ListWindows(true, 0, callback, context).began ? 1 : 0;
+}
+
+WINDOW_LAYER_API BOOL EnumThreadWindows(DWORD thread, WNDENUMPROC callback, LPARAM context) {
+  const Listing listing = ListWindows(false, thread, callback, context);
+  return listing.began && listing.called > 0 && !listing.stopped ? 1 : 0;
 }
 
 WINDOW_LAYER_API DWORD GetWindowThreadProcessId(HWND window, DWORD* process) {

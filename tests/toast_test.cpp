@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -269,7 +270,7 @@ void DuringTheAboutBox(const std::function<void()>& ask) {
 
 // The window of a thread of its own that, sent the plug-in's toast, sends
 // `forged` to `forged_to`, the console host's window: a send from another
-// thread, which comes while the host's thread waits in the plug-in's send.
+// thread, which comes while the host's thread waits in a send of its own.
 ForgedRecord* forged = nullptr;
 HWND forged_to = nullptr;
 LRESULT CALLBACK SendForgedRecord(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -279,9 +280,16 @@ LRESULT CALLBACK SendForgedRecord(HWND window, UINT message, WPARAM wparam, LPAR
   }
   return DefWindowProcA(window, message, wparam, lparam);
 }
-// A window of this thread that runs a command through the console host's parts when sent WM_USER.
+// A window of this thread that runs a command through the console host's
+// parts when sent WM_USER, and passes the plug-in's toast on to `relay_to`, a
+// window of another thread: this thread then waits in a send inside the
+// plug-in's, as a host's window that forwards its toasts would.
+HWND relay_to = nullptr;
 LRESULT CALLBACK RunCommandWhenSent(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_USER) RunCommandLine(Plugin(), reinterpret_cast<const char*>(lparam));
+  if (message == RegisterWindowMessageA("Glimmerpost_DisplayToast") && relay_to != nullptr) {
+    SendMessageA(relay_to, message, wparam, lparam);
+  }
   return DefWindowProcA(window, message, wparam, lparam);
 }
 #endif
@@ -359,23 +367,26 @@ TEST(ToastScope, TheHostsWindowReadsWhatItsOwnThreadAsksForAndNothingElse) {
      [] { DuringTheAboutBox([] { Plugin().display_toast("timer", "Caller", "", 0); }); },
      "[Caller] timer\n"},
     {"a record sent from another thread while the host's ParseCommand, inside a message sent "
-     "from a third, waits in the plug-in's send",
+     "from a second, waits in a send to a third that its own window makes on the plug-in's toast",
      [] {
        ForgedRecord record("nested");
        forged_to = HostToastWindow();  // while it is the only window of its class
-       std::atomic<bool> made{false};
+       std::atomic<HWND> third_window{nullptr};
        std::atomic<bool> stop{false};
        std::thread third([&] {
          HWND window = CreateTopLevelWindow(SendForgedRecord);
-         made = true;
+         third_window = window;
          ReadMessagesUntil(stop);
          DestroyTopLevelWindow(window);
        });
-       while (!made) Sleep(1);
+       while (third_window == nullptr) Sleep(1);
        HWND runner = CreateTopLevelWindow(RunCommandWhenSent);
        forged = &record;
+       relay_to = third_window;
        OnAnotherThread(
            [&] { SendMessageA(runner, WM_USER, 0, reinterpret_cast<LPARAM>("/xprecis 2")); });
+       EXPECT_EQ(forged, nullptr) << "the third thread's window was sent the toast";
+       relay_to = nullptr;
        forged = nullptr;
        DestroyTopLevelWindow(runner);
        stop = true;
@@ -396,20 +407,52 @@ TEST(ToastScope, TheHostsWindowReadsWhatItsOwnThreadAsksForAndNothingElse) {
 #if !defined(_WIN32)
 std::vector<HWND> toast_receivers;
 
-TEST(ToastScope, EveryTopLevelWindowOfThisProcessGetsTheRequestInTurn) {
+TEST(ToastScope, EveryTopLevelWindowOfTheCallingThreadGetsTheRequestInTurn) {
   const WNDPROC record = [](HWND window, UINT message, WPARAM, LPARAM) -> LRESULT {
     if (message == RegisterWindowMessageA("Glimmerpost_DisplayToast")) {
       toast_receivers.push_back(window);
     }
     return 0;
   };
-  const HWND made[] = {CreateTopLevelWindow(record), CreateTopLevelWindow(record),
-                       CreateTopLevelWindow(record)};
-  Plugin().display_toast("each", kCaption, kExtra, 0);
-  Plugin().display_toast_w(u"each", kCaption, kExtra, 0);
-  EXPECT_EQ(toast_receivers,
-            (std::vector<HWND>{made[0], made[1], made[2], made[0], made[1], made[2]}));
-  for (HWND window : made) DestroyTopLevelWindow(window);
+  // Another thread makes two top-level windows between this thread's first
+  // and second, then, when told, asks for a toast of its own.
+  std::vector<HWND> own = {CreateTopLevelWindow(record)};
+  std::vector<HWND> others;
+  std::atomic<int> stage{0};  // 1: its windows made; 2: told to ask; 3: asked
+  std::thread other([&] {
+    others = {CreateTopLevelWindow(record), CreateTopLevelWindow(record)};
+    stage = 1;
+    while (stage != 2) std::this_thread::yield();
+    Plugin().display_toast("other", kCaption, kExtra, 0);
+    stage = 3;
+  });
+  while (stage != 1) std::this_thread::yield();
+  own.push_back(CreateTopLevelWindow(record));
+  own.push_back(CreateTopLevelWindow(record));
+  const struct {
+    const char* asker;
+    std::function<void()> ask;
+    std::vector<HWND> reached;
+  } cases[] = {
+      {"DisplayToast on this thread", [] { Plugin().display_toast("each", kCaption, kExtra, 0); },
+       own},
+      {"DisplayToastW on this thread", [] { Plugin().display_toast_w(u"each", kCaption, kExtra, 0); },
+       own},
+      {"DisplayToast on the other thread",
+       [&] {
+         stage = 2;
+         while (stage != 3) std::this_thread::yield();
+       },
+       others},
+  };
+  for (const auto& c : cases) {
+    toast_receivers.clear();
+    c.ask();
+    EXPECT_EQ(toast_receivers, c.reached) << c.asker;
+  }
+  other.join();
+  for (HWND window : own) DestroyTopLevelWindow(window);
+  for (HWND window : others) DestroyTopLevelWindow(window);
 }
 #endif
 
@@ -482,16 +525,17 @@ TEST(ToastScope, OtherProgramsReceiveNothingWhileTheSendersOwnWindowGetsTheRecor
 }
 
 // A window whose thread never reads its messages: it says when the window is
-// made, then waits until the test lets it go.
+// made, then waits until the test lets it go, or `hold_ms` at most.
 struct Unresponsive {
   HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD hold_ms = INFINITE;
 };
 DWORD WINAPI HoldUnresponsiveWindow(void* context) {
   const auto* events = static_cast<const Unresponsive*>(context);
   HWND window = CreateCountingWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
   SetEvent(events->made);
-  WaitForSingleObject(events->release, INFINITE);
+  WaitForSingleObject(events->release, events->hold_ms);
   DestroyWindow(window);
   return 0;
 }
@@ -508,6 +552,88 @@ TEST(ToastScope, AnUnresponsiveWindowOfAnotherProgramDoesNotStallTheSend) {
   CloseHandle(holder);
   CloseHandle(events.made);
   CloseHandle(events.release);
+}
+
+// While alive, ends this program unless finished() is called within
+// kPatienceMs: a toast that waits for a thread that waits for the toast's
+// thread never returns, and the test would hang instead of failing.
+class Watchdog {
+ public:
+  explicit Watchdog(const char* what) : what_(what) {
+    thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+  }
+  ~Watchdog() {
+    finished();
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(finished_);
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+  void finished() { SetEvent(finished_); }
+
+ private:
+  static DWORD WINAPI Watch(void* context) {
+    const auto* watchdog = static_cast<const Watchdog*>(context);
+    if (WaitForSingleObject(watchdog->finished_, kPatienceMs) == WAIT_TIMEOUT) {
+      std::fprintf(stderr, "toast_test: %s never returned: it waited for another thread\n",
+                   watchdog->what_);
+      std::fflush(stderr);
+      TerminateProcess(GetCurrentProcess(), 1);
+    }
+    return 0;
+  }
+  const char* what_;
+  HANDLE finished_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread_;
+};
+
+// Well under the second for which another thread reads no messages below.
+constexpr DWORD kNoWaitMs = 500;
+
+TEST(ToastScope, AnotherThreadsWindowNeitherStallsNorDeadlocksTheToast) {
+  static char result[CALC_RESULT_BUFFER_SIZE];
+  const struct {
+    const char* request;
+    DWORD hold_ms;  // how long the other thread reads no messages; INFINITE: until the toast returned
+    std::function<void()> ask;
+  } cases[] = {
+      {"DisplayToast, the other thread reading no messages for a second", 1000,
+       [] { Plugin().display_toast("held", kCaption, kExtra, 0); }},
+      {"DisplayToastW, the other thread reading no messages for a second", 1000,
+       [] { Plugin().display_toast_w(u"held", kCaption, kExtra, 0); }},
+      {"DisplayToast, the other thread waiting for this one", INFINITE,
+       [] { Plugin().display_toast("held", kCaption, kExtra, 0); }},
+      {"DisplayToastW, the other thread waiting for this one", INFINITE,
+       [] { Plugin().display_toast_w(u"held", kCaption, kExtra, 0); }},
+      {"the plug-in's own toast in ParseCommand, the other thread waiting for this one", INFINITE,
+       [] { Plugin().parse_command("/xprecis", "2", nullptr, result); }},
+  };
+  for (const auto& c : cases) {
+    Unresponsive events;
+    events.hold_ms = c.hold_ms;
+    HANDLE holder = CreateThread(nullptr, 0, HoldUnresponsiveWindow, &events, 0, nullptr);
+    ASSERT_NE(holder, nullptr);
+    WaitForSingleObject(events.made, INFINITE);
+    counted = 0;
+    ToastListener own;  // a window of this thread
+    DWORD took = 0;
+    {
+      Watchdog watchdog(c.request);
+      const DWORD start = GetTickCount();
+      c.ask();
+      took = GetTickCount() - start;
+    }
+    // Only now: a toast that waited for the other thread would have waited for ever.
+    SetEvent(events.release);
+    WaitForSingleObject(holder, INFINITE);
+    CloseHandle(holder);
+    CloseHandle(events.made);
+    CloseHandle(events.release);
+    EXPECT_LT(took, kNoWaitMs) << c.request;
+    EXPECT_EQ(own.received.size(), 1u) << c.request;
+    EXPECT_EQ(counted, 0) << c.request;
+  }
 }
 
 // Which of the windows `made` received the toast message during `send`.

@@ -18,36 +18,32 @@ void CopyToastText(Char (&text)[CALC_TOAST_TEXT_LENGTH], const Char* message) {
   for (; i < CALC_TOAST_TEXT_LENGTH; ++i) text[i] = 0;
 }
 
-// One toast on its way: the message and its two parameters, and the process
-// whose windows it goes to.
+// One toast on its way: the message and its two parameters.
 struct ToastSend {
   UINT message;
   WPARAM record;
   LPARAM width;
-  DWORD process;
 };
 
-// EnumWindows's answer for "go on with the next window".
+// EnumThreadWindows's answer for "go on with the next window".
 constexpr BOOL kNextWindow = 1;
 
-// Sends the toast to `window` if it belongs to the toast's process; skips any other.
-BOOL CALLBACK SendToOwnWindow(HWND window, LPARAM context) {
+// Sends the toast to `window`, one of the calling thread's.
+BOOL CALLBACK SendToWindow(HWND window, LPARAM context) {
   const auto& send = *reinterpret_cast<const ToastSend*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  if (owner == send.process) SendMessageA(window, send.message, send.record, send.width);
+  SendMessageA(window, send.message, send.record, send.width);
   return kNextWindow;
 }
 
 // Sends the record's address as the first message parameter and its text
 // width, CALC_TOAST_NARROW or CALC_TOAST_WIDE, as the second, to each
-// top-level window of this process in turn, and to no other program's: the
-// address means nothing outside this process. Returns CALC_TOAST_RESULT.
+// top-level window of the calling thread in turn, and to no other thread's:
+// from the window's own thread a send never waits. Returns CALC_TOAST_RESULT.
 template <typename Request>
 std::int32_t SendToast(Request& request, LPARAM width) {
   const ToastSend send = {RegisterWindowMessageA(CALC_TOAST_MESSAGE_NAME),
-                          reinterpret_cast<WPARAM>(&request), width, GetCurrentProcessId()};
-  EnumWindows(SendToOwnWindow, reinterpret_cast<LPARAM>(&send));
+                          reinterpret_cast<WPARAM>(&request), width};
+  EnumThreadWindows(GetCurrentThreadId(), SendToWindow, reinterpret_cast<LPARAM>(&send));
   return CALC_TOAST_RESULT;
 }
 
