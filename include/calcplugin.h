@@ -231,7 +231,11 @@ CALC_ABI_CHECK(CALC_INFO_DESCRIPTION_AT(1) == 132 && CALC_INFO_WORD_AT(1) == 653
 /* What DisplayToast and DisplayToastW return. */
 #define CALC_TOAST_RESULT 1
 
-/* Characters in a record's text, the terminator in the last one included. */
+/* Units in a record's text, the terminator in the last one included. A longer
+ * message is cut after 255 units, or after 254 where unit 254 (from 0) starts
+ * a character of two that the copy cannot hold whole: a high surrogate
+ * (D800-DBFF) with its low half after it, or on Windows a lead byte of the
+ * ANSI code page (IsDBCSLeadByte) with a byte other than 0 after it. */
 #define CALC_TOAST_TEXT_LENGTH 256u
 /* The flag field of a request whose flag argument had a nonzero low byte. */
 #define CALC_TOAST_FLAG_SET (-1)
@@ -243,7 +247,7 @@ typedef struct CalcToastRequest {
   const char* extra;   /* the caller's further text, unchanged */
   int flag;            /* 0, or CALC_TOAST_FLAG_SET */
   int unused;          /* not written: whatever the sender's stack held */
-  char text[CALC_TOAST_TEXT_LENGTH]; /* at most 255 characters, zero-filled, terminated */
+  char text[CALC_TOAST_TEXT_LENGTH]; /* the message's start, zero-filled, terminated */
 } CalcToastRequest;
 
 /* The request for 16-bit text: the same but for the message and its copy. */

@@ -1,7 +1,9 @@
 // The window functions for platforms without USER32: a process-wide list of
-// top-level windows and a table of registered message names.
+// top-level windows, a table of registered message names, and the ANSI code
+// page's lead bytes.
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <new>
@@ -15,6 +17,13 @@ namespace {
 
 constexpr UINT kFirstRegisteredMessage = 0xC000;
 constexpr UINT kLastRegisteredMessage = 0xFFFF;
+
+// The ANSI code page of a process started in a Western locale, and the one
+// code page of two-byte characters the layer knows, with its lead bytes.
+constexpr UINT kWesternCodePage = 1252;
+constexpr UINT kJapaneseCodePage = 932;
+constexpr BYTE kJapaneseLeadBytes[][2] = {{0x81, 0x9F}, {0xE0, 0xFC}};
+std::atomic<UINT> ansi_code_page{kWesternCodePage};
 
 std::string AsciiLowered(const char* text) {
   std::string lowered(text);
@@ -166,6 +175,16 @@ WINDOW_LAYER_API DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid(
 
 WINDOW_LAYER_API DWORD GetCurrentThreadId() { return static_cast<DWORD>(gettid()); }
 
+WINDOW_LAYER_API UINT GetACP() { return ansi_code_page; }
+
+WINDOW_LAYER_API BOOL IsDBCSLeadByte(BYTE byte) {
+  if (ansi_code_page != kJapaneseCodePage) return 0;
+  for (const auto& range : kJapaneseLeadBytes) {
+    if (byte >= range[0] && byte <= range[1]) return 1;
+  }
+  return 0;
+}
+
 WINDOW_LAYER_API HWND GetActiveWindow() {
   WindowState& state = State();
   std::lock_guard<std::mutex> guard(state.lock);
@@ -219,5 +238,7 @@ WINDOW_LAYER_API MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handle
   std::lock_guard<std::mutex> guard(state.lock);
   return std::exchange(state.message_box, handler != nullptr ? handler : WriteToStandardError);
 }
+
+WINDOW_LAYER_API UINT SetAnsiCodePage(UINT code_page) { return ansi_code_page.exchange(code_page); }
 
 }  // extern "C"

@@ -198,6 +198,25 @@ TEST(EnumWindows, ListsTheTopLevelWindowsInOrderAndTheirProcess) {
   EXPECT_EQ(GetWindowThreadProcessId(nullptr, nullptr), 0u);
 }
 
+TEST(CodePage, LeadBytesAreThoseOfCodePage932Only) {
+  EXPECT_EQ(GetACP(), 1252u);
+  const struct {
+    UINT code_page;
+    BYTE byte;
+    BOOL lead;
+  } cases[] = {
+      {1252, 0x81, 0}, {1252, 0xE0, 0}, {932, 0x41, 0}, {932, 0x80, 0}, {932, 0x81, 1},
+      {932, 0x9F, 1},  {932, 0xA0, 0},  {932, 0xDF, 0}, {932, 0xE0, 1}, {932, 0xFC, 1},
+      {932, 0xFD, 0},  {932, 0xFF, 0},  {936, 0x81, 0},
+  };
+  for (const auto& c : cases) {
+    SetAnsiCodePage(c.code_page);
+    EXPECT_EQ(GetACP(), c.code_page);
+    EXPECT_EQ(IsDBCSLeadByte(c.byte), c.lead) << "code page " << c.code_page << ", byte " << +c.byte;
+  }
+  EXPECT_EQ(SetAnsiCodePage(1252), 936u);
+}
+
 TEST(ActiveWindow, IsWhatTheHostMarked) {
   EXPECT_EQ(GetActiveWindow(), nullptr);
   HWND window = CreateTopLevelWindow(Record);

@@ -7,13 +7,40 @@
 
 namespace {
 
-// Copies at most CALC_TOAST_TEXT_LENGTH - 1 characters as strncpy does (zeros
-// after a short text) and always terminates in the last position.
+// The most units of a message a record's copy holds before its terminator.
+constexpr std::size_t kMaxCopiedUnits = CALC_TOAST_TEXT_LENGTH - 1;
+
+// UTF-16's halves of a character beyond U+FFFF.
+constexpr char16_t kFirstHighSurrogate = 0xD800, kLastHighSurrogate = 0xDBFF;
+constexpr char16_t kFirstLowSurrogate = 0xDC00, kLastLowSurrogate = 0xDFFF;
+
+// The units of the character that starts at `text`: 2 for a high surrogate
+// with a low one after it, else 1 (a lone half is the caller's, kept as it is).
+std::size_t CharacterUnits(const CalcChar16* text) {
+  const bool high = text[0] >= kFirstHighSurrogate && text[0] <= kLastHighSurrogate;
+  const bool low = text[1] >= kFirstLowSurrogate && text[1] <= kLastLowSurrogate;
+  return high && low ? 2 : 1;
+}
+
+// The bytes of the character that starts at `text`: 2 for a lead byte of the
+// ANSI code page with a byte other than 0 after it, else 1.
+std::size_t CharacterUnits(const char* text) {
+  return IsDBCSLeadByte(static_cast<BYTE>(text[0])) && text[1] != '\0' ? 2 : 1;
+}
+
+// Copies whole characters of `message` (null reads as empty), at most
+// kMaxCopiedUnits units, as strncpy does with zeros after them; always
+// terminates in the last position. A character the copy cannot hold whole is
+// left out, where strncpy would keep half of it.
 template <typename Char>
 void CopyToastText(Char (&text)[CALC_TOAST_TEXT_LENGTH], const Char* message) {
   std::size_t i = 0;
   if (message != nullptr) {
-    for (; i < CALC_TOAST_TEXT_LENGTH - 1 && message[i] != 0; ++i) text[i] = message[i];
+    while (message[i] != 0) {
+      const std::size_t end = i + CharacterUnits(message + i);
+      if (end > kMaxCopiedUnits) break;
+      for (; i < end; ++i) text[i] = message[i];
+    }
   }
   for (; i < CALC_TOAST_TEXT_LENGTH; ++i) text[i] = 0;
 }
