@@ -1,5 +1,6 @@
 // What the plug-in tells its host about itself: name, commands, about box.
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "calcplugin.h"
@@ -23,16 +24,12 @@ constexpr RecordText kCommandTexts[] = {
     {CALC_INFO_PARAMETER_AT(1), "precision"},
 };
 
-// One past the last byte that the texts take in the record.
-constexpr std::size_t RecordEnd() {
-  std::size_t end = 0;
-  for (const RecordText& entry : kCommandTexts) {
-    const std::size_t after = entry.offset + std::char_traits<char>::length(entry.text) + 1;
-    if (after > end) end = after;
-  }
-  return end;
-}
-static_assert(RecordEnd() == CALC_INFO_RECORD_SIZE, "the record size a host is told to give");
+// The texts above are in the order of their offsets: the last one's
+// terminator is the last byte written, where the header says the record ends.
+constexpr RecordText kLastText = kCommandTexts[std::size(kCommandTexts) - 1];
+static_assert(kLastText.offset + std::char_traits<char>::length(kLastText.text) + 1 ==
+                  CALC_INFO_RECORD_SIZE,
+              "the record size a host is told to give");
 
 constexpr std::int32_t kCommandCount = 2;
 
