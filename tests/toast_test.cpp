@@ -113,6 +113,7 @@ TEST(ToastRecord, NarrowTextIsCopiedAndCut) {
       {"256 letters", Repeated(256), 255, 255},
       {"300 letters", Repeated(300), 255, 255},
       {"a two-byte character across bytes 254 and 255", WithBytes(300, 254, kHiraganaA), 255, 254},
+      {"the same, the text ending after it", WithBytes(256, 254, kHiraganaA), 255, 254},
       {"the same with the last lead byte", WithBytes(300, 254, kLastLeadByte), 255, 254},
       {"a two-byte character at bytes 253 and 254", WithBytes(300, 253, kHiraganaA), 255, 255},
       {"a lead byte at 254 that ends the text", WithBytes(255, 254, "\x82"), 255, 255},
