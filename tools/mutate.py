@@ -331,13 +331,12 @@ class Suites:
             cwd = next(p["value"] for p in test["properties"] if p["name"] == "WORKING_DIRECTORY")
             self.tests.append({"name": test["name"], "command": test["command"], "cwd": cwd,
                                "limit": None})
-        # The programs of this build that a test runs, itself or through Wine or
-        # qemu; not a library it is given (the minimal host's), which has no
-        # target of that name and is built as a program's dependency.
-        self.targets = sorted({os.path.splitext(os.path.basename(word))[0]
-                               for t in self.tests for word in t["command"]
-                               if word.startswith(os.path.join(self.build_dir, "bin", ""))
-                               and not word.endswith((".so", ".dll"))})
+        # The programs of this build that a test runs, itself or through Wine or qemu.
+        self.targets = sorted({os.path.basename(word).removesuffix(".exe")
+                               for t in self.tests
+                               for k, word in enumerate(t["command"])
+                               if word.startswith(self.build_dir)
+                               and (k == 0 or word.endswith(".exe"))})
         print(f"mutate: building and timing the {preset} suites")
         if not self.build():
             sys.exit(f"mutate: the unchanged code does not build in {preset}; "
