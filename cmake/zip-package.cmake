@@ -1,10 +1,11 @@
 # Makes the download from a build: NAME.zip, holding one folder NAME with what
 # the build's install rules put there, and beside it SHA256SUMS with the
 # SHA-256 of the zip and of the DLL in it, as sha256sum -c reads them.
-# The zip's bytes depend on those files alone: entries in the byte order of
-# their names, each with the same time (SOURCE_DATE_EPOCH from the
-# environment, else the time of the source's last commit, else 1980-01-01,
-# the earliest a zip can hold) written as UTC, modes as installed, and no
+# The zip's bytes depend on those files alone: an entry for each file, in
+# subfolders too, and none for a folder (zip -D), in the byte order of their
+# paths, each with the same time (SOURCE_DATE_EPOCH from the environment,
+# else the time of the source's last commit, else 1980-01-01, the earliest a
+# zip can hold) written as UTC, modes as installed, and no
 # owner, access or change times (Info-ZIP's zip -X; CMake's own archiver
 # writes those three). A failing step stops it with an error.
 #   cmake -DBUILD_DIR=dir -DSOURCE_DIR=dir -DNAME=name -DDLL=calcplugin.dll

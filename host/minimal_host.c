@@ -1,11 +1,11 @@
-/* minimal_host.c: the smallest host, in C99, written against calcplugin.h alone.
+/* minimal_host.c: the smallest host, in C (C89 or later; it compiles as C++
+ * too), written against calcplugin.h alone.
  *
  *   minimal_host LIBRARY [COMMAND [PARAMETER]]
  *
  * Loads the plug-in, prints its name and command words (PublishInfo), runs one
  * command (by default "/xcalc (1+2)*4") through ParseCommand and prints the
  * result text. Exits with 1 when the library or an entry point is missing. */
-#include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -21,7 +21,7 @@
 #define COMMAND_SLOTS \
   ((CALC_INFO_WORD_OFFSET - CALC_INFO_DESCRIPTION_OFFSET) / CALC_INFO_DESCRIPTION_STRIDE)
 
-static char command_info[CALC_INFO_PARAMETER_AT(COMMAND_SLOTS)];
+static char command_info[CALC_INFO_RECORD_SIZE];
 static char result[CALC_RESULT_BUFFER_SIZE];
 
 /* Loads the library at `path`; null when it cannot be loaded. */
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   CalcPublishInfoFn publish_info;
   CalcParseCommandFn parse_command;
   char name[CALC_PLUGIN_NAME_SIZE];
-  int32_t flags, count;
+  int flags, count, i;
 
   void* library = argc > 1 ? load(argv[1]) : NULL;
   if (library == NULL) {
@@ -68,8 +68,8 @@ int main(int argc, char** argv) {
   publish_info(name, command_info, &flags);
   memcpy(&count, command_info + CALC_INFO_COUNT_OFFSET, sizeof count);
   printf("%s:", name);
-  for (int32_t i = 0; i < count && i < (int32_t)COMMAND_SLOTS; ++i) {
-    printf(" /%s", command_info + CALC_INFO_WORD_AT((uint32_t)i));
+  for (i = 0; i < count && i < (int)COMMAND_SLOTS; ++i) {
+    printf(" /%s", command_info + CALC_INFO_WORD_AT((unsigned)i));
   }
   printf("\n");
 

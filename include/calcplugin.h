@@ -1,21 +1,25 @@
 /* calcplugin.h: everything a chat host needs to load and drive the calculator
  * plug-in (calcplugin.dll on Windows, libcalcplugin.so elsewhere).
  *
- * Plain C; compiles as C99 and as C++. Every number below is fixed by the
- * plug-in's binary contract; on 32-bit Windows the record layouts are checked
- * at compile time against the literal offsets and sizes.
+ * Plain C that compiles as C89 and as C++98 and every later C and C++, and
+ * includes no other header. Every number below is fixed by the plug-in's
+ * binary contract. Every field and argument of 32 bits is an int, which has
+ * 32 bits on every platform the plug-in is built for; on 32-bit Windows the
+ * record sizes are checked at compile time against their literal values,
+ * which leave no room for padding, so each field lies at the offset given.
  *
- * Calling order: none is required. Load the library, look the nine entry
- * points up by the names below, and never let two calls overlap: the plug-in
- * keeps its state (variables, precision setting) in plain globals for as long
+ * Calling order: none is required. Load the library and look the nine entry
+ * points up by the names below. Never let two calls overlap, with one
+ * exception: DisplayToast and DisplayToastW share no state with the rest and
+ * may be called at any time, also while another call is under way (on the
+ * host's thread, from a timer while Configure's about box is up, or from the
+ * window procedure a toast reached during ParseCommand). Everything else the
+ * plug-in keeps (variables, precision setting) is in plain globals for as long
  * as it is loaded. Every buffer passed in stays the host's; the plug-in writes
  * into it only during the call and keeps no pointer to it.
  */
 #ifndef CALCPLUGIN_H
 #define CALCPLUGIN_H
-
-#include <stddef.h>
-#include <stdint.h>
 
 /* ------------------------------------------------------------------------ */
 /* Calling convention and exports                                           */
@@ -57,63 +61,87 @@
 #define CALC_NAME_DISPLAY_TOAST_W "DisplayToastW"
 #endif
 
-/* A 16-bit text unit, for DisplayToastW (UTF-16 on Windows). */
-#if defined(__cplusplus)
-typedef char16_t CalcChar16;
+/* Whether the C++ dialect has char16_t and static_assert: C++11 and later,
+ * and Visual C++ from 2015 on, which reports C++98 unless told otherwise. */
+#if defined(__cplusplus) && (__cplusplus >= 201103L || (defined(_MSC_VER) && _MSC_VER >= 1900))
+#define CALC_CPLUSPLUS_11 1
 #else
-typedef uint16_t CalcChar16;
+#define CALC_CPLUSPLUS_11 0
 #endif
 
-/* Compile-time checks that read the same in C99, C11 and C++. */
-#if defined(__cplusplus)
+/* A 16-bit text unit, for DisplayToastW (UTF-16 on Windows): char16_t where
+ * the language has it, so that u"" literals convert, else unsigned short. */
+#if CALC_CPLUSPLUS_11
+typedef char16_t CalcChar16;
+#else
+typedef unsigned short CalcChar16;
+#endif
+
+/* Compile-time checks that read the same in every dialect: a declaration that
+ * does not compile when `condition` is false. */
+#if CALC_CPLUSPLUS_11
 #define CALC_ABI_CHECK(condition, name) static_assert(condition, #name)
-#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+#elif !defined(__cplusplus) && defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define CALC_ABI_CHECK(condition, name) _Static_assert(condition, #name)
 #else
 #define CALC_ABI_CHECK(condition, name) typedef char calc_abi_check_##name[(condition) ? 1 : -1]
 #endif
+
+/* Every 32-bit field and argument below is an int. */
+CALC_ABI_CHECK(sizeof(int) == 4 && sizeof(CalcChar16) == 2, int_has_32_bits);
 
 /* ------------------------------------------------------------------------ */
 /* Entry points, as function-pointer types                                  */
 /* ------------------------------------------------------------------------ */
 
 /* Returns 1; reads none of its arguments. */
-typedef int32_t(CALC_PLUGIN_CALL* CalcInitializeFn)(void* first, void* second, void* third);
+typedef int(CALC_PLUGIN_CALL* CalcInitializeFn)(void* first, void* second, void* third);
 /* Does nothing: the variables and the precision setting stay. */
 typedef void(CALC_PLUGIN_CALL* CalcUninitializeFn)(void);
 /* Shows the about box owned by the active window until the user closes it;
  * returns the message box's result. */
-typedef int32_t(CALC_PLUGIN_CALL* CalcConfigureFn)(void);
+typedef int(CALC_PLUGIN_CALL* CalcConfigureFn)(void);
 /* Writes the plug-in's name into `name` (CALC_PLUGIN_NAME_SIZE bytes), the
- * command list into `command_info` (offsets below; no other byte is touched)
- * and 0 into *flags; returns 1. */
-typedef int32_t(CALC_PLUGIN_CALL* CalcPublishInfoFn)(char* name, void* command_info,
-                                                      int32_t* flags);
-/* Runs "/xcalc" or "/xprecis" (ASCII case ignored) and returns 1, leaving the
- * outcome as text in `result` (CALC_RESULT_BUFFER_SIZE bytes); returns 0 and
- * writes nothing for any other command. `reserved` is never read. */
-typedef int32_t(CALC_PLUGIN_CALL* CalcParseCommandFn)(const char* command, const char* parameter,
-                                                       void* reserved, char* result);
+ * command list into `command_info` (offsets below; no other byte is touched,
+ * none past CALC_INFO_RECORD_SIZE) and 0 into *flags, skipping a null
+ * pointer; returns 1. */
+typedef int(CALC_PLUGIN_CALL* CalcPublishInfoFn)(char* name, void* command_info, int* flags);
+/* Runs "/xcalc" or "/xprecis" (ASCII case ignored) and returns 1; returns 0
+ * and writes nothing for any other command or a null one. "/xcalc" writes the
+ * parameter as typed, "=\n" and the value, terminated, into `result`
+ * (CALC_RESULT_BUFFER_SIZE bytes); split them at the last "=\n", as the
+ * parameter may hold one. A parameter that gives no value writes no byte at
+ * all: `result` stays as the host gave it, so a host that reuses its buffer
+ * clears it first. "/xprecis" writes a terminator at result[0] and asks for a
+ * toast. A null parameter reads as empty; a null result is not written.
+ * `reserved` is never read. */
+typedef int(CALC_PLUGIN_CALL* CalcParseCommandFn)(const char* command, const char* parameter,
+                                                   void* reserved, char* result);
 /* Returns 0: the plug-in handles no inline tags. */
-typedef int32_t(CALC_PLUGIN_CALL* CalcParseTagFn)(void* first, void* second, void* third);
+typedef int(CALC_PLUGIN_CALL* CalcParseTagFn)(void* first, void* second, void* third);
 /* Returns 0: the plug-in takes no notifications. */
-typedef int32_t(CALC_PLUGIN_CALL* CalcReceiveNotifyFn)(void* first, void* second, void* third,
-                                                        void* fourth);
+typedef int(CALC_PLUGIN_CALL* CalcReceiveNotifyFn)(void* first, void* second, void* third,
+                                                    void* fourth);
 /* Sends a toast request (below) for 8-bit `message` to the top-level windows of
- * the caller's process; returns CALC_TOAST_RESULT. Call it on the thread that
- * owns the host's toast window: a host refuses a request from any other. */
-typedef int32_t(CALC_PLUGIN_CALL* CalcDisplayToastFn)(const char* message, const char* caption,
-                                                       const char* extra, int32_t flag);
-/* The same for 16-bit `message`; `caption` and `extra` stay 8-bit pointers. */
-typedef int32_t(CALC_PLUGIN_CALL* CalcDisplayToastWFn)(const CalcChar16* message,
-                                                        const char* caption, const char* extra,
-                                                        int32_t flag);
+ * the calling thread; returns CALC_TOAST_RESULT. The record's message field
+ * points at the record's own copy, empty for a null message. Call it on the
+ * thread that owns the host's toast window: from any other it reaches none of
+ * the host's windows. */
+typedef int(CALC_PLUGIN_CALL* CalcDisplayToastFn)(const char* message, const char* caption,
+                                                   const char* extra, int flag);
+/* The same for 16-bit `message`; `caption` and `extra` stay 8-bit pointers.
+ * The record's message field points at the caller's own text, and at the
+ * record's empty copy for a null message. */
+typedef int(CALC_PLUGIN_CALL* CalcDisplayToastWFn)(const CalcChar16* message, const char* caption,
+                                                    const char* extra, int flag);
 
 /* ------------------------------------------------------------------------ */
 /* ParseCommand's result buffer                                             */
 /* ------------------------------------------------------------------------ */
 
-/* Longest "/xcalc" parameter that gets a value; longer ones are refused whole. */
+/* Longest "/xcalc" parameter that gets a value. A longer one is refused
+ * whole: none of it is evaluated or assigned, and no byte of the result is
+ * written, as for any parameter that gives no value. */
 #define CALC_MAX_EXPRESSION_LENGTH 2047u
 /* "=" and a line feed between the expression and its value. */
 #define CALC_RESULT_SEPARATOR_LENGTH 2u
@@ -144,8 +172,12 @@ CALC_ABI_CHECK(CALC_RESULT_BUFFER_SIZE == 2377, result_buffer_size);
 #define CALC_INFO_DESCRIPTION_AT(i) (CALC_INFO_DESCRIPTION_OFFSET + (i)*CALC_INFO_DESCRIPTION_STRIDE)
 #define CALC_INFO_WORD_AT(i) (CALC_INFO_WORD_OFFSET + (i)*CALC_INFO_WORD_STRIDE)
 #define CALC_INFO_PARAMETER_AT(i) (CALC_INFO_PARAMETER_OFFSET + (i)*CALC_INFO_PARAMETER_STRIDE)
+/* Bytes a host's command-info record must hold: PublishInfo writes no byte
+ * past 13069, the terminator of the last parameter name ("precision", 9
+ * characters, at CALC_INFO_PARAMETER_AT(1)). */
+#define CALC_INFO_RECORD_SIZE (CALC_INFO_PARAMETER_AT(1) + 9u + 1u)
 CALC_ABI_CHECK(CALC_INFO_DESCRIPTION_AT(1) == 132 && CALC_INFO_WORD_AT(1) == 6532 &&
-                   CALC_INFO_PARAMETER_AT(1) == 13060,
+                   CALC_INFO_PARAMETER_AT(1) == 13060 && CALC_INFO_RECORD_SIZE == 13070,
                command_info_offsets);
 
 /* ------------------------------------------------------------------------ */
@@ -154,34 +186,36 @@ CALC_ABI_CHECK(CALC_INFO_DESCRIPTION_AT(1) == 132 && CALC_INFO_WORD_AT(1) == 653
 
 /* A toast request reaches the host as the window message registered under this
  * name (RegisterWindowMessageA), sent with SendMessageA, synchronously and one
- * window after another, to each top-level window of the plug-in's own process
- * (those EnumWindows lists whose GetWindowThreadProcessId is the caller's
- * process), the same windows a broadcast would reach there, and to no other
- * program's:
+ * window after another, to each top-level window of the thread that called
+ * DisplayToast or DisplayToastW (those EnumThreadWindows lists for
+ * GetCurrentThreadId()), the windows a broadcast would reach among that
+ * thread's, and to no other thread's or program's:
  *   wParam  the address of the request record, CalcToastRequest or CalcToastRequestW;
  *   lParam  CALC_TOAST_NARROW or CALC_TOAST_WIDE: which of the two it is.
- * The address means something only inside the sender's process, and a
- * broadcast to every program would wait on each of their windows; so the
- * window that shows toasts belongs to the process that loaded the plug-in, and
- * reads the record before its window procedure returns: the record lives on
- * the sender's stack. DisplayToast and DisplayToastW return CALC_TOAST_RESULT
- * whatever the windows answer, as a broadcast did.
+ * SendMessageA from a window's own thread calls its procedure at once, so a
+ * toast never waits for another thread: sent to the windows of every thread
+ * of the process, it stalled while one of them read no messages, and never
+ * ended while one of them waited for the toast's thread. The address means
+ * something only inside the sender's process, and the record lives on the
+ * sender's stack: the window reads it before its procedure returns.
+ * DisplayToast and DisplayToastW return CALC_TOAST_RESULT whatever the windows
+ * answer, as a broadcast did.
  *
  * Which thread. The host's toast window belongs to the thread that uses the
  * plug-in. The plug-in asks for its toasts on that thread, during ParseCommand;
  * any other code in the host's process (another plug-in, the host itself) asks
- * on that thread too, at any time. There the request reaches the window as a
- * direct call: SendMessageA from the window's own thread calls its procedure
- * at once. Read such a request, whoever made it and whenever it comes, also
- * while the thread is handling a message that another thread sent it.
+ * on that thread too, at any time: asked on another thread, a toast reaches
+ * none of the host's windows. On the window's thread the request reaches the
+ * window as a direct call. Read such a request, whoever made it and whenever
+ * it comes, also while the thread is handling a message that another thread
+ * sent it.
  *
  * Refuse, reading nothing:
- *   - a send from another thread, the plug-in's own from another thread
- *     included: the window cannot tell it apart from another program's, whose
- *     address means nothing here (other programs, and copies of the plug-in
- *     built to the old letter of this contract, may still send the message to
- *     every window). Such a request waits until the window's thread takes it,
- *     then shows nothing;
+ *   - a send from another thread: the window cannot tell it apart from another
+ *     program's, whose address means nothing here (other programs, and copies
+ *     of the plug-in built to older letters of this contract, may still send
+ *     the message to other threads' windows). Such a request waits until the
+ *     window's thread takes it, then shows nothing;
  *   - a posted message, whichever loop hands it on (the host's own, a message
  *     box's, a menu's): a request is never posted.
  * On Windows a WH_CALLWNDPROC hook on the window's thread tells them apart: it
@@ -197,7 +231,11 @@ CALC_ABI_CHECK(CALC_INFO_DESCRIPTION_AT(1) == 132 && CALC_INFO_WORD_AT(1) == 653
 /* What DisplayToast and DisplayToastW return. */
 #define CALC_TOAST_RESULT 1
 
-/* Characters in a record's text, the terminator in the last one included. */
+/* Units in a record's text, the terminator in the last one included. A longer
+ * message is cut after 255 units, or after 254 where unit 254 (from 0) starts
+ * a character of two that the copy cannot hold whole: a high surrogate
+ * (D800-DBFF) with its low half after it, or on Windows a lead byte of the
+ * ANSI code page (IsDBCSLeadByte) with a byte other than 0 after it. */
 #define CALC_TOAST_TEXT_LENGTH 256u
 /* The flag field of a request whose flag argument had a nonzero low byte. */
 #define CALC_TOAST_FLAG_SET (-1)
@@ -207,9 +245,9 @@ typedef struct CalcToastRequest {
   const char* caption; /* the caller's caption, unchanged */
   const char* message; /* the record's own copy: `text` below */
   const char* extra;   /* the caller's further text, unchanged */
-  int32_t flag;        /* 0, or CALC_TOAST_FLAG_SET */
-  int32_t unused;      /* not written: whatever the sender's stack held */
-  char text[CALC_TOAST_TEXT_LENGTH]; /* at most 255 characters, zero-filled, terminated */
+  int flag;            /* 0, or CALC_TOAST_FLAG_SET */
+  int unused;          /* not written: whatever the sender's stack held */
+  char text[CALC_TOAST_TEXT_LENGTH]; /* the message's start, zero-filled, terminated */
 } CalcToastRequest;
 
 /* The request for 16-bit text: the same but for the message and its copy. */
@@ -217,24 +255,15 @@ typedef struct CalcToastRequestW {
   const char* caption;
   const CalcChar16* message; /* the caller's own text, not the copy */
   const char* extra;
-  int32_t flag;
-  int32_t unused;
+  int flag;
+  int unused;
   CalcChar16 text[CALC_TOAST_TEXT_LENGTH];
 } CalcToastRequestW;
 
 #if defined(_WIN32) && !defined(_WIN64)
-CALC_ABI_CHECK(offsetof(CalcToastRequest, caption) == 0 &&
-                   offsetof(CalcToastRequest, message) == 4 &&
-                   offsetof(CalcToastRequest, extra) == 8 && offsetof(CalcToastRequest, flag) == 12 &&
-                   offsetof(CalcToastRequest, unused) == 16 && offsetof(CalcToastRequest, text) == 20,
-               toast_request_offsets);
-CALC_ABI_CHECK(offsetof(CalcToastRequestW, caption) == 0 &&
-                   offsetof(CalcToastRequestW, message) == 4 &&
-                   offsetof(CalcToastRequestW, extra) == 8 &&
-                   offsetof(CalcToastRequestW, flag) == 12 &&
-                   offsetof(CalcToastRequestW, unused) == 16 &&
-                   offsetof(CalcToastRequestW, text) == 20,
-               toast_request_w_offsets);
+/* 4-byte pointers, and records as large as their fields together, so without
+ * padding: the fields at offsets 0, 4, 8, 12 and 16, the text at 20. */
+CALC_ABI_CHECK(sizeof(const char*) == 4 && sizeof(const CalcChar16*) == 4, pointer_has_32_bits);
 CALC_ABI_CHECK(sizeof(CalcToastRequest) == 276 && sizeof(CalcToastRequestW) == 532,
                toast_request_sizes);
 #endif

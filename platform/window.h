@@ -1,6 +1,7 @@
-// The window functions the plug-in uses. On Windows they are USER32's; elsewhere
-// a shared library of ours plays USER32's part for every module in the process,
-// so the plug-in and the host that loaded it see the same messages and windows.
+// The window functions the plug-in uses, and the few of KERNEL32's that go with
+// them. On Windows they are USER32's and KERNEL32's; elsewhere a shared library
+// of ours plays their part for every module in the process, so the plug-in and
+// the host that loaded it see the same messages, windows and code page.
 #pragma once
 
 #if defined(_WIN32)
@@ -29,6 +30,7 @@ struct WindowHandle;
 using HWND = WindowHandle*;
 using UINT = unsigned int;
 using BOOL = int;
+using BYTE = unsigned char;
 using DWORD = std::uint32_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
@@ -62,6 +64,10 @@ WINDOW_LAYER_API LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wparam
 // skipped.
 // Returns 1, or 0 when memory runs out before the first call.
 WINDOW_LAYER_API BOOL EnumWindows(WNDENUMPROC callback, LPARAM context);
+// The same for the top-level windows that thread `thread` made; returns 1 when
+// `callback` answered nonzero for each, 0 when it answered 0, when there was
+// none (an unknown thread) or when memory runs out.
+WINDOW_LAYER_API BOOL EnumThreadWindows(DWORD thread, WNDENUMPROC callback, LPARAM context);
 // Stores the process of `window` in *process (when not null) and returns the
 // thread that created it; 0, storing nothing, for an unknown window.
 WINDOW_LAYER_API DWORD GetWindowThreadProcessId(HWND window, DWORD* process);
@@ -77,6 +83,11 @@ WINDOW_LAYER_API int MessageBoxA(HWND owner, const char* text, const char* capti
 WINDOW_LAYER_API DWORD GetCurrentProcessId();
 // Returns this thread's identifier, as GetWindowThreadProcessId gives a window's thread.
 WINDOW_LAYER_API DWORD GetCurrentThreadId();
+// Returns the process's ANSI code page: 1252 unless SetAnsiCodePage chose another.
+WINDOW_LAYER_API UINT GetACP();
+// Whether `byte` starts a character of two bytes in the ANSI code page: for
+// code page 932, 0x81-0x9F and 0xE0-0xFC; for any other, none.
+WINDOW_LAYER_API BOOL IsDBCSLeadByte(BYTE byte);
 
 // --- For hosts and tests ---
 
@@ -89,6 +100,10 @@ WINDOW_LAYER_API void DestroyTopLevelWindow(HWND window);
 WINDOW_LAYER_API void SetActiveTopLevelWindow(HWND window);
 // Installs the handler MessageBoxA calls; null restores the default. Returns the previous one.
 WINDOW_LAYER_API MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+// Makes `code_page` the one GetACP and IsDBCSLeadByte answer for, as a
+// process started in another locale has it; any number is taken. Returns the
+// previous one.
+WINDOW_LAYER_API UINT SetAnsiCodePage(UINT code_page);
 
 }  // extern "C"
 

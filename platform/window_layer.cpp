@@ -1,7 +1,9 @@
 // The window functions for platforms without USER32: a process-wide list of
-// top-level windows and a table of registered message names.
+// top-level windows, a table of registered message names, and the ANSI code
+// page's lead bytes.
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <new>
@@ -15,6 +17,13 @@ namespace {
 
 constexpr UINT kFirstRegisteredMessage = 0xC000;
 constexpr UINT kLastRegisteredMessage = 0xFFFF;
+
+// The ANSI code page of a process started in a Western locale, and the one
+// code page of two-byte characters the layer knows, with its lead bytes.
+constexpr UINT kWesternCodePage = 1252;
+constexpr UINT kJapaneseCodePage = 932;
+constexpr BYTE kJapaneseLeadBytes[][2] = {{0x81, 0x9F}, {0xE0, 0xFC}};
+std::atomic<UINT> ansi_code_page{kWesternCodePage};
 
 std::string AsciiLowered(const char* text) {
   std::string lowered(text);
@@ -59,6 +68,41 @@ bool StillExists(HWND window) {
     if (candidate.handle == window) return true;
   }
   return false;
+}
+
+// How an enumeration of top-level windows went: whether memory ran out
+// before it began, for how many windows the callback was called, and whether
+// one of them answered 0.
+struct Listing {
+  bool began;
+  std::size_t called;
+  bool stopped;
+};
+
+// Calls `callback` for each top-level window that thread `thread` made (any
+// thread's when `every_thread`), in creation order, until it answers 0; a
+// window made meanwhile is not listed, one destroyed meanwhile is skipped.
+Listing ListWindows(bool every_thread, DWORD thread, WNDENUMPROC callback, LPARAM context) {
+  std::vector<HWND> handles;
+  try {
+    WindowState& state = State();
+    std::lock_guard<std::mutex> guard(state.lock);
+    for (const Window& window : state.windows) {
+      if (every_thread || window.thread == thread) handles.push_back(window.handle);
+    }
+  } catch (const std::bad_alloc&) {
+    return {false, 0, false};
+  }
+  Listing listing = {true, 0, false};
+  for (HWND handle : handles) {
+    if (!StillExists(handle)) continue;
+    ++listing.called;
+    if (callback(handle, context) == 0) {
+      listing.stopped = true;
+      break;
+    }
+  }
+  return listing;
 }
 
 }  // namespace
@@ -108,18 +152,12 @@ WINDOW_LAYER_API LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, 
 WINDOW_LAYER_API LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
 WINDOW_LAYER_API BOOL EnumWindows(WNDENUMPROC callback, LPARAM context) {
-  std::vector<HWND> handles;
-  try {
-    WindowState& state = State();
-    std::lock_guard<std::mutex> guard(state.lock);
-    for (const Window& window : state.windows) handles.push_back(window.handle);
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
-  for (HWND handle : handles) {
-    if (StillExists(handle) && callback(handle, context) == 0) break;
-  }
-  return 1;
+  return ListWindows(true, 0, callback, context).began ? 1 : 0;
+}
+
+WINDOW_LAYER_API BOOL EnumThreadWindows(DWORD thread, WNDENUMPROC callback, LPARAM context) {
+  const Listing listing = ListWindows(false, thread, callback, context);
+  return listing.began && listing.called > 0 && !listing.stopped ? 1 : 0;
 }
 
 WINDOW_LAYER_API DWORD GetWindowThreadProcessId(HWND window, DWORD* process) {
@@ -136,6 +174,16 @@ WINDOW_LAYER_API DWORD GetWindowThreadProcessId(HWND window, DWORD* process) {
 WINDOW_LAYER_API DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 
 WINDOW_LAYER_API DWORD GetCurrentThreadId() { return static_cast<DWORD>(gettid()); }
+
+WINDOW_LAYER_API UINT GetACP() { return ansi_code_page; }
+
+WINDOW_LAYER_API BOOL IsDBCSLeadByte(BYTE byte) {
+  if (ansi_code_page != kJapaneseCodePage) return 0;
+  for (const auto& range : kJapaneseLeadBytes) {
+    if (byte >= range[0] && byte <= range[1]) return 1;
+  }
+  return 0;
+}
 
 WINDOW_LAYER_API HWND GetActiveWindow() {
   WindowState& state = State();
@@ -190,5 +238,7 @@ WINDOW_LAYER_API MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handle
   std::lock_guard<std::mutex> guard(state.lock);
   return std::exchange(state.message_box, handler != nullptr ? handler : WriteToStandardError);
 }
+
+WINDOW_LAYER_API UINT SetAnsiCodePage(UINT code_page) { return ansi_code_page.exchange(code_page); }
 
 }  // extern "C"

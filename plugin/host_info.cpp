@@ -1,5 +1,7 @@
 // What the plug-in tells its host about itself: name, commands, about box.
 #include <cstring>
+#include <iterator>
+#include <string>
 
 #include "calcplugin.h"
 #include "platform/window.h"
@@ -21,6 +23,13 @@ constexpr RecordText kCommandTexts[] = {
     {CALC_INFO_PARAMETER_AT(0), "expression"},
     {CALC_INFO_PARAMETER_AT(1), "precision"},
 };
+
+// The texts above are in the order of their offsets: the last one's
+// terminator is the last byte written, where the header says the record ends.
+constexpr RecordText kLastText = kCommandTexts[std::size(kCommandTexts) - 1];
+static_assert(kLastText.offset + std::char_traits<char>::length(kLastText.text) + 1 ==
+                  CALC_INFO_RECORD_SIZE,
+              "the record size a host is told to give");
 
 constexpr std::int32_t kCommandCount = 2;
 

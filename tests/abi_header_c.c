@@ -1,5 +1,7 @@
 /* The host ABI header as a C99 host compiles it: the toast record layouts and
  * the result buffer size that such a host sees. */
+#include <stddef.h>
+
 #include "calcplugin.h"
 
 const size_t calc_c_header_layout[] = {

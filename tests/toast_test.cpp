@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -69,43 +70,158 @@ std::string Repeated(std::size_t length) {
   return text;
 }
 
+// `length` letters with the bytes `at` placed over them, from byte `start` on.
+std::string WithBytes(std::size_t length, std::size_t start, const std::string& at) {
+  std::string text = Repeated(length);
+  text.replace(start, at.size(), at);
+  return text;
+}
+
+// Whether the ANSI code page has no lead bytes, as 1252 has none.
+bool SingleByteCodePage() {
+  for (int byte = 0x80; byte <= 0xFF; ++byte) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(byte))) return false;
+  }
+  return true;
+}
+
+// Code page 932's two-byte characters: a lead byte (0x81-0x9F, 0xE0-0xFC)
+// and a trail byte, which may have a lead byte's value.
+const std::string kHiraganaA = "\x82\xA0";
+const std::string kTrailLikeALead = "\x81\x81";
+const std::string kLastLeadByte = "\xFC\x40";
+
+// `letters` letters, then two-byte characters up to `length` bytes or one more.
+std::string TwoByteText(std::size_t letters, std::size_t length) {
+  std::string text = Repeated(letters);
+  while (text.size() < length) text += kHiraganaA;
+  return text;
+}
+
 TEST(ToastRecord, NarrowTextIsCopiedAndCut) {
-  for (std::size_t length : {0u, 1u, 254u, 255u, 256u, 300u}) {
-    const std::string message = Repeated(length);
-    ToastListener listener;
-    Plugin().display_toast(message.c_str(), kCaption, kExtra, 0);
-    ASSERT_EQ(listener.received.size(), 1u) << "length " << length;
-    const ReceivedToast& toast = listener.received[0];
-    EXPECT_EQ(toast.width, 0);
-    ASSERT_EQ(toast.record.size(), kTextOffset + 256);
-    const std::size_t kept = length < 255 ? length : 255;
-    for (std::size_t i = 0; i < 256; ++i) {
-      const unsigned char expected = i < kept ? static_cast<unsigned char>(message[i]) : 0;
-      ASSERT_EQ(toast.record[kTextOffset + i], expected) << "length " << length << " at " << i;
+  constexpr unsigned kJapaneseCodePage = 932;
+  const struct {
+    const char* text;
+    std::string message;
+    std::size_t kept;      // bytes of the copy in a code page of single bytes (1252)
+    std::size_t kept_932;  // in code page 932
+  } cases[] = {
+      {"empty", "", 0, 0},
+      {"1 letter", Repeated(1), 1, 1},
+      {"254 letters", Repeated(254), 254, 254},
+      {"255 letters", Repeated(255), 255, 255},
+      {"256 letters", Repeated(256), 255, 255},
+      {"300 letters", Repeated(300), 255, 255},
+      {"a two-byte character across bytes 254 and 255", WithBytes(300, 254, kHiraganaA), 255, 254},
+      {"the same, the text ending after it", WithBytes(256, 254, kHiraganaA), 255, 254},
+      {"the same with the last lead byte", WithBytes(300, 254, kLastLeadByte), 255, 254},
+      {"a two-byte character at bytes 253 and 254", WithBytes(300, 253, kHiraganaA), 255, 255},
+      {"a lead byte at 254 that ends the text", WithBytes(255, 254, "\x82"), 255, 255},
+      {"a trail byte at 254 with a lead byte's value", WithBytes(300, 253, kTrailLikeALead), 255,
+       255},
+      {"two-byte characters from byte 0", TwoByteText(0, 300), 255, 254},
+      {"two-byte characters from byte 1", TwoByteText(1, 300), 255, 255},
+  };
+#if defined(_WIN32)
+  // The code page of the process, which Wine takes from the Unix locale.
+  const std::vector<UINT> code_pages = {GetACP()};
+#else
+  const std::vector<UINT> code_pages = {1252, kJapaneseCodePage};
+#endif
+  for (UINT code_page : code_pages) {
+#if !defined(_WIN32)
+    const UINT previous = SetAnsiCodePage(code_page);
+#endif
+    const bool japanese = code_page == kJapaneseCodePage;
+    const bool known = japanese || SingleByteCodePage();
+#if defined(_WIN32)
+    if (!japanese) {
+      std::printf("skipped: the rows for code page 932; the ANSI code page is %u\n", code_page);
     }
-    // The message pointer leads to the record's own copy.
-    EXPECT_EQ(PointerAt(toast, kToastLayout.message), toast.record_address + kTextOffset) << "length " << length;
-    EXPECT_EQ(toast.text, message.substr(0, kept));
-    EXPECT_EQ(PointerAt(toast, kToastLayout.caption), reinterpret_cast<std::uintptr_t>(kCaption));
-    EXPECT_EQ(PointerAt(toast, kToastLayout.extra), reinterpret_cast<std::uintptr_t>(kExtra));
+#endif
+    for (const auto& c : cases) {
+      const std::string& message = c.message;
+      const bool ascii = std::all_of(message.begin(), message.end(),
+                                     [](char byte) { return (byte & 0x80) == 0; });
+      if (!known && !ascii) continue;
+      const std::size_t kept = japanese ? c.kept_932 : c.kept;
+      ToastListener listener;
+      Plugin().display_toast(message.c_str(), kCaption, kExtra, 0);
+      ASSERT_EQ(listener.received.size(), 1u) << c.text;
+      const ReceivedToast& toast = listener.received[0];
+      EXPECT_EQ(toast.width, 0);
+      ASSERT_EQ(toast.record.size(), kTextOffset + 256);
+      for (std::size_t i = 0; i < 256; ++i) {
+        const unsigned char expected = i < kept ? static_cast<unsigned char>(message[i]) : 0;
+        ASSERT_EQ(toast.record[kTextOffset + i], expected)
+            << c.text << ", code page " << code_page << ", at " << i;
+      }
+      // The message pointer leads to the record's own copy.
+      EXPECT_EQ(PointerAt(toast, kToastLayout.message), toast.record_address + kTextOffset) << c.text;
+      EXPECT_EQ(toast.text, message.substr(0, kept));
+      EXPECT_EQ(PointerAt(toast, kToastLayout.caption), reinterpret_cast<std::uintptr_t>(kCaption));
+      EXPECT_EQ(PointerAt(toast, kToastLayout.extra), reinterpret_cast<std::uintptr_t>(kExtra));
+    }
+#if !defined(_WIN32)
+    SetAnsiCodePage(previous);
+#endif
   }
 }
 
+// `length` units of Greek letters with the units `at` placed over them, from unit `start` on.
+std::u16string WideWithUnits(std::size_t length, std::size_t start, const std::u16string& at) {
+  std::u16string text;
+  for (std::size_t i = 0; i < length; ++i) text += static_cast<char16_t>(0x3B1 + i % 20);
+  text.replace(start, at.size(), at);
+  return text;
+}
+
+// U+1F600 as UTF-16: a high and a low surrogate.
+const std::u16string kSmiley = u"\U0001F600";
+
+// `letters` units, then surrogate pairs up to `length` units or one more.
+std::u16string SurrogateText(std::size_t letters, std::size_t length) {
+  std::u16string text = WideWithUnits(letters, 0, u"");
+  while (text.size() < length) text += kSmiley;
+  return text;
+}
+
 TEST(ToastRecord, WideTextIsCopiedButTheCallersTextIsSent) {
-  for (std::size_t length : {0u, 3u, 255u, 256u, 300u}) {
+  const struct {
+    const char* text;
     std::u16string message;
-    for (std::size_t i = 0; i < length; ++i) message += static_cast<char16_t>(0x3B1 + i % 20);
+    std::size_t kept;  // units of the copy
+  } cases[] = {
+      {"empty", u"", 0},
+      {"3 units", WideWithUnits(3, 0, u""), 3},
+      {"255 units", WideWithUnits(255, 0, u""), 255},
+      {"256 units", WideWithUnits(256, 0, u""), 255},
+      {"300 units", WideWithUnits(300, 0, u""), 255},
+      {"a surrogate pair across units 254 and 255", WideWithUnits(300, 254, kSmiley), 254},
+      {"the first high and low surrogates there", WideWithUnits(300, 254, u"\xD800\xDC00"), 254},
+      {"the last high and low surrogates there", WideWithUnits(300, 254, u"\xDBFF\xDFFF"), 254},
+      {"a surrogate pair at units 253 and 254", WideWithUnits(300, 253, kSmiley), 255},
+      {"a lone high surrogate at 254, a letter after it", WideWithUnits(300, 254, u"\xD800"), 255},
+      {"a lone high surrogate at 254 that ends the text", WideWithUnits(255, 254, u"\xDBFF"), 255},
+      {"a high surrogate at 254, another at 255", WideWithUnits(300, 254, u"\xD800\xDBFF"), 255},
+      {"a high surrogate at 254, U+E000 at 255", WideWithUnits(300, 254, u"\xD800\xE000"), 255},
+      {"U+D7FF at 254, a low surrogate at 255", WideWithUnits(300, 254, u"\xD7FF\xDC00"), 255},
+      {"a low surrogate at 254, another at 255", WideWithUnits(300, 254, u"\xDC00\xDC00"), 255},
+      {"surrogate pairs from unit 0", SurrogateText(0, 300), 254},
+      {"surrogate pairs from unit 1", SurrogateText(1, 300), 255},
+  };
+  for (const auto& c : cases) {
+    const std::u16string& message = c.message;
     ToastListener listener;
     Plugin().display_toast_w(message.c_str(), kCaption, kExtra, 1);
     ASSERT_EQ(listener.received.size(), 1u);
     const ReceivedToast& toast = listener.received[0];
     EXPECT_EQ(toast.width, 1);
     ASSERT_EQ(toast.record.size(), kTextOffset + 512);
-    const std::size_t kept = length < 255 ? length : 255;
     for (std::size_t i = 0; i < 256; ++i) {
       const char16_t unit = static_cast<char16_t>(toast.record[kTextOffset + 2 * i] |
                                                   toast.record[kTextOffset + 2 * i + 1] << 8);
-      ASSERT_EQ(unit, i < kept ? message[i] : 0) << "length " << length << " at " << i;
+      ASSERT_EQ(unit, i < c.kept ? message[i] : 0) << c.text << " at " << i;
     }
     EXPECT_EQ(PointerAt(toast, kToastLayout.message), reinterpret_cast<std::uintptr_t>(message.c_str()));
     EXPECT_EQ(toast.wide_text, message);  // the whole text, through the caller's pointer
@@ -269,7 +385,7 @@ void DuringTheAboutBox(const std::function<void()>& ask) {
 
 // The window of a thread of its own that, sent the plug-in's toast, sends
 // `forged` to `forged_to`, the console host's window: a send from another
-// thread, which comes while the host's thread waits in the plug-in's send.
+// thread, which comes while the host's thread waits in a send of its own.
 ForgedRecord* forged = nullptr;
 HWND forged_to = nullptr;
 LRESULT CALLBACK SendForgedRecord(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -279,9 +395,16 @@ LRESULT CALLBACK SendForgedRecord(HWND window, UINT message, WPARAM wparam, LPAR
   }
   return DefWindowProcA(window, message, wparam, lparam);
 }
-// A window of this thread that runs a command through the console host's parts when sent WM_USER.
+// A window of this thread that runs a command through the console host's
+// parts when sent WM_USER, and passes the plug-in's toast on to `relay_to`, a
+// window of another thread: this thread then waits in a send inside the
+// plug-in's, as a host's window that forwards its toasts would.
+HWND relay_to = nullptr;
 LRESULT CALLBACK RunCommandWhenSent(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_USER) RunCommandLine(Plugin(), reinterpret_cast<const char*>(lparam));
+  if (message == RegisterWindowMessageA("Glimmerpost_DisplayToast") && relay_to != nullptr) {
+    SendMessageA(relay_to, message, wparam, lparam);
+  }
   return DefWindowProcA(window, message, wparam, lparam);
 }
 #endif
@@ -359,23 +482,26 @@ TEST(ToastScope, TheHostsWindowReadsWhatItsOwnThreadAsksForAndNothingElse) {
      [] { DuringTheAboutBox([] { Plugin().display_toast("timer", "Caller", "", 0); }); },
      "[Caller] timer\n"},
     {"a record sent from another thread while the host's ParseCommand, inside a message sent "
-     "from a third, waits in the plug-in's send",
+     "from a second, waits in a send to a third that its own window makes on the plug-in's toast",
      [] {
        ForgedRecord record("nested");
        forged_to = HostToastWindow();  // while it is the only window of its class
-       std::atomic<bool> made{false};
+       std::atomic<HWND> third_window{nullptr};
        std::atomic<bool> stop{false};
        std::thread third([&] {
          HWND window = CreateTopLevelWindow(SendForgedRecord);
-         made = true;
+         third_window = window;
          ReadMessagesUntil(stop);
          DestroyTopLevelWindow(window);
        });
-       while (!made) Sleep(1);
+       while (third_window == nullptr) Sleep(1);
        HWND runner = CreateTopLevelWindow(RunCommandWhenSent);
        forged = &record;
+       relay_to = third_window;
        OnAnotherThread(
            [&] { SendMessageA(runner, WM_USER, 0, reinterpret_cast<LPARAM>("/xprecis 2")); });
+       EXPECT_EQ(forged, nullptr) << "the third thread's window was sent the toast";
+       relay_to = nullptr;
        forged = nullptr;
        DestroyTopLevelWindow(runner);
        stop = true;
@@ -396,20 +522,52 @@ TEST(ToastScope, TheHostsWindowReadsWhatItsOwnThreadAsksForAndNothingElse) {
 #if !defined(_WIN32)
 std::vector<HWND> toast_receivers;
 
-TEST(ToastScope, EveryTopLevelWindowOfThisProcessGetsTheRequestInTurn) {
+TEST(ToastScope, EveryTopLevelWindowOfTheCallingThreadGetsTheRequestInTurn) {
   const WNDPROC record = [](HWND window, UINT message, WPARAM, LPARAM) -> LRESULT {
     if (message == RegisterWindowMessageA("Glimmerpost_DisplayToast")) {
       toast_receivers.push_back(window);
     }
     return 0;
   };
-  const HWND made[] = {CreateTopLevelWindow(record), CreateTopLevelWindow(record),
-                       CreateTopLevelWindow(record)};
-  Plugin().display_toast("each", kCaption, kExtra, 0);
-  Plugin().display_toast_w(u"each", kCaption, kExtra, 0);
-  EXPECT_EQ(toast_receivers,
-            (std::vector<HWND>{made[0], made[1], made[2], made[0], made[1], made[2]}));
-  for (HWND window : made) DestroyTopLevelWindow(window);
+  // Another thread makes two top-level windows between this thread's first
+  // and second, then, when told, asks for a toast of its own.
+  std::vector<HWND> own = {CreateTopLevelWindow(record)};
+  std::vector<HWND> others;
+  std::atomic<int> stage{0};  // 1: its windows made; 2: told to ask; 3: asked
+  std::thread other([&] {
+    others = {CreateTopLevelWindow(record), CreateTopLevelWindow(record)};
+    stage = 1;
+    while (stage != 2) std::this_thread::yield();
+    Plugin().display_toast("other", kCaption, kExtra, 0);
+    stage = 3;
+  });
+  while (stage != 1) std::this_thread::yield();
+  own.push_back(CreateTopLevelWindow(record));
+  own.push_back(CreateTopLevelWindow(record));
+  const struct {
+    const char* asker;
+    std::function<void()> ask;
+    std::vector<HWND> reached;
+  } cases[] = {
+      {"DisplayToast on this thread", [] { Plugin().display_toast("each", kCaption, kExtra, 0); },
+       own},
+      {"DisplayToastW on this thread", [] { Plugin().display_toast_w(u"each", kCaption, kExtra, 0); },
+       own},
+      {"DisplayToast on the other thread",
+       [&] {
+         stage = 2;
+         while (stage != 3) std::this_thread::yield();
+       },
+       others},
+  };
+  for (const auto& c : cases) {
+    toast_receivers.clear();
+    c.ask();
+    EXPECT_EQ(toast_receivers, c.reached) << c.asker;
+  }
+  other.join();
+  for (HWND window : own) DestroyTopLevelWindow(window);
+  for (HWND window : others) DestroyTopLevelWindow(window);
 }
 #endif
 
@@ -482,16 +640,17 @@ TEST(ToastScope, OtherProgramsReceiveNothingWhileTheSendersOwnWindowGetsTheRecor
 }
 
 // A window whose thread never reads its messages: it says when the window is
-// made, then waits until the test lets it go.
+// made, then waits until the test lets it go, or `hold_ms` at most.
 struct Unresponsive {
   HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD hold_ms = INFINITE;
 };
 DWORD WINAPI HoldUnresponsiveWindow(void* context) {
   const auto* events = static_cast<const Unresponsive*>(context);
   HWND window = CreateCountingWindow(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
   SetEvent(events->made);
-  WaitForSingleObject(events->release, INFINITE);
+  WaitForSingleObject(events->release, events->hold_ms);
   DestroyWindow(window);
   return 0;
 }
@@ -508,6 +667,88 @@ TEST(ToastScope, AnUnresponsiveWindowOfAnotherProgramDoesNotStallTheSend) {
   CloseHandle(holder);
   CloseHandle(events.made);
   CloseHandle(events.release);
+}
+
+// While alive, ends this program unless finished() is called within
+// kPatienceMs: a toast that waits for a thread that waits for the toast's
+// thread never returns, and the test would hang instead of failing.
+class Watchdog {
+ public:
+  explicit Watchdog(const char* what) : what_(what) {
+    thread_ = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+  }
+  ~Watchdog() {
+    finished();
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(finished_);
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+  void finished() { SetEvent(finished_); }
+
+ private:
+  static DWORD WINAPI Watch(void* context) {
+    const auto* watchdog = static_cast<const Watchdog*>(context);
+    if (WaitForSingleObject(watchdog->finished_, kPatienceMs) == WAIT_TIMEOUT) {
+      std::fprintf(stderr, "toast_test: %s never returned: it waited for another thread\n",
+                   watchdog->what_);
+      std::fflush(stderr);
+      TerminateProcess(GetCurrentProcess(), 1);
+    }
+    return 0;
+  }
+  const char* what_;
+  HANDLE finished_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread_;
+};
+
+// Well under the second for which another thread reads no messages below.
+constexpr DWORD kNoWaitMs = 500;
+
+TEST(ToastScope, AnotherThreadsWindowNeitherStallsNorDeadlocksTheToast) {
+  static char result[CALC_RESULT_BUFFER_SIZE];
+  const struct {
+    const char* request;
+    DWORD hold_ms;  // how long the other thread reads no messages; INFINITE: until the toast returned
+    std::function<void()> ask;
+  } cases[] = {
+      {"DisplayToast, the other thread reading no messages for a second", 1000,
+       [] { Plugin().display_toast("held", kCaption, kExtra, 0); }},
+      {"DisplayToastW, the other thread reading no messages for a second", 1000,
+       [] { Plugin().display_toast_w(u"held", kCaption, kExtra, 0); }},
+      {"DisplayToast, the other thread waiting for this one", INFINITE,
+       [] { Plugin().display_toast("held", kCaption, kExtra, 0); }},
+      {"DisplayToastW, the other thread waiting for this one", INFINITE,
+       [] { Plugin().display_toast_w(u"held", kCaption, kExtra, 0); }},
+      {"the plug-in's own toast in ParseCommand, the other thread waiting for this one", INFINITE,
+       [] { Plugin().parse_command("/xprecis", "2", nullptr, result); }},
+  };
+  for (const auto& c : cases) {
+    Unresponsive events;
+    events.hold_ms = c.hold_ms;
+    HANDLE holder = CreateThread(nullptr, 0, HoldUnresponsiveWindow, &events, 0, nullptr);
+    ASSERT_NE(holder, nullptr);
+    WaitForSingleObject(events.made, INFINITE);
+    counted = 0;
+    ToastListener own;  // a window of this thread
+    DWORD took = 0;
+    {
+      Watchdog watchdog(c.request);
+      const DWORD start = GetTickCount();
+      c.ask();
+      took = GetTickCount() - start;
+    }
+    // Only now: a toast that waited for the other thread would have waited for ever.
+    SetEvent(events.release);
+    WaitForSingleObject(holder, INFINITE);
+    CloseHandle(holder);
+    CloseHandle(events.made);
+    CloseHandle(events.release);
+    EXPECT_LT(took, kNoWaitMs) << c.request;
+    EXPECT_EQ(own.received.size(), 1u) << c.request;
+    EXPECT_EQ(counted, 0) << c.request;
+  }
 }
 
 // Which of the windows `made` received the toast message during `send`.

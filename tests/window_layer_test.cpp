@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/window.h"
@@ -136,30 +137,84 @@ BOOL List(HWND window, LPARAM stop_after) {
 TEST(EnumWindows, ListsTheTopLevelWindowsInOrderAndTheirProcess) {
   HWND a = CreateTopLevelWindow(Record);
   HWND b = CreateTopLevelWindow(Record);
+  // A window of another thread, made between this thread's.
+  HWND other = nullptr;
+  DWORD other_thread = 0;
+  std::thread([&] {
+    other = CreateTopLevelWindow(Record);
+    other_thread = GetCurrentThreadId();
+  }).join();
   HWND c = CreateTopLevelWindow(Record);
+  const DWORD this_thread = GetCurrentThreadId();
+  constexpr DWORD kEveryThread = 0;  // EnumWindows; any other: EnumThreadWindows for that thread
+  constexpr DWORD kNoSuchThread = 0xFFFFFFFF;
   const struct {
+    DWORD thread;
     LPARAM stop_after;
     HWND destroyed;  // when the first window is listed
     std::vector<HWND> listed;
-  } cases[] = {{0, nullptr, {a, b, c}}, {1, nullptr, {a}}, {2, nullptr, {a, b}},
-               {0, c, {a, b}},          {0, b, {a}}};
+    BOOL returned;
+  } cases[] = {{kEveryThread, 0, nullptr, {a, b, other, c}, 1},
+               {kEveryThread, 1, nullptr, {a}, 1},
+               {kEveryThread, 2, nullptr, {a, b}, 1},
+               {this_thread, 0, nullptr, {a, b, c}, 1},
+               {other_thread, 0, nullptr, {other}, 1},
+               {this_thread, 2, nullptr, {a, b}, 0},
+               {this_thread, 3, nullptr, {a, b, c}, 0},
+               {kNoSuchThread, 0, nullptr, {}, 0},
+               {kEveryThread, 0, c, {a, b, other}, 1},
+               {kEveryThread, 0, b, {a, other}, 1},
+               {this_thread, 0, nullptr, {a}, 1}};
   for (const auto& row : cases) {
     listed.clear();
     to_destroy_when_listed = row.destroyed;
-    EXPECT_EQ(EnumWindows(List, row.stop_after), 1);
-    EXPECT_EQ(listed, row.listed) << "stop after " << row.stop_after;
+    const BOOL returned = row.thread == kEveryThread
+                              ? EnumWindows(List, row.stop_after)
+                              : EnumThreadWindows(row.thread, List, row.stop_after);
+    EXPECT_EQ(returned, row.returned) << "thread " << row.thread << ", stop after " << row.stop_after;
+    EXPECT_EQ(listed, row.listed) << "thread " << row.thread << ", stop after " << row.stop_after;
   }
   to_destroy_when_listed = nullptr;
   DWORD process = 0;
   EXPECT_EQ(GetWindowThreadProcessId(a, &process), static_cast<DWORD>(gettid()));
   EXPECT_EQ(process, static_cast<DWORD>(getpid()));
+  EXPECT_EQ(GetWindowThreadProcessId(other, nullptr), other_thread);
+  EXPECT_NE(other_thread, this_thread);
   EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(getpid()));
   EXPECT_EQ(GetCurrentThreadId(), static_cast<DWORD>(gettid()));
-  DestroyTopLevelWindow(a);
+  // A thread whose every window is gone has none to list.
+  to_destroy_when_listed = a;
+  listed.clear();
+  EXPECT_EQ(EnumThreadWindows(this_thread, List, 0), 1);
+  EXPECT_EQ(listed, std::vector<HWND>{a});
+  to_destroy_when_listed = nullptr;
+  listed.clear();
+  EXPECT_EQ(EnumThreadWindows(this_thread, List, 0), 0);
+  EXPECT_EQ(listed, std::vector<HWND>{});
+  DestroyTopLevelWindow(other);
   process = 7;
   EXPECT_EQ(GetWindowThreadProcessId(b, &process), 0u);
   EXPECT_EQ(process, 7u);
   EXPECT_EQ(GetWindowThreadProcessId(nullptr, nullptr), 0u);
+}
+
+TEST(CodePage, LeadBytesAreThoseOfCodePage932Only) {
+  EXPECT_EQ(GetACP(), 1252u);
+  const struct {
+    UINT code_page;
+    BYTE byte;
+    BOOL lead;
+  } cases[] = {
+      {1252, 0x81, 0}, {1252, 0xE0, 0}, {932, 0x41, 0}, {932, 0x80, 0}, {932, 0x81, 1},
+      {932, 0x9F, 1},  {932, 0xA0, 0},  {932, 0xDF, 0}, {932, 0xE0, 1}, {932, 0xFC, 1},
+      {932, 0xFD, 0},  {932, 0xFF, 0},  {936, 0x81, 0},
+  };
+  for (const auto& c : cases) {
+    SetAnsiCodePage(c.code_page);
+    EXPECT_EQ(GetACP(), c.code_page);
+    EXPECT_EQ(IsDBCSLeadByte(c.byte), c.lead) << "code page " << c.code_page << ", byte " << +c.byte;
+  }
+  EXPECT_EQ(SetAnsiCodePage(1252), 936u);
 }
 
 TEST(ActiveWindow, IsWhatTheHostMarked) {

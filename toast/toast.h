@@ -1,5 +1,5 @@
 // Toast requests: a record the host's window reads while a registered
-// message is being sent to each top-level window of the plug-in's process.
+// message is being sent to each top-level window of the calling thread.
 // The record layouts and the message's parameters are the host ABI header's
 // (include/calcplugin.h).
 #pragma once
@@ -10,9 +10,9 @@
 
 extern "C" {
 
-// Sends a toast of at most 255 characters of `message` (null reads as empty)
-// to each top-level window of this process; returns CALC_TOAST_RESULT.
-// Exported as _DisplayToast@16 on Windows.
+// Sends a toast of at most 255 units of `message` (null reads as empty), never
+// half a character, to each top-level window of the calling thread; returns
+// CALC_TOAST_RESULT. Exported as _DisplayToast@16 on Windows.
 CALC_PLUGIN_EXPORT std::int32_t CALC_PLUGIN_CALL DisplayToast(const char* message,
                                                               const char* caption,
                                                               const char* extra, std::int32_t flag);

@@ -71,11 +71,17 @@ rm -rf "$unzipped" && mkdir -p "$unzipped"
 cp "$release/$package.zip" "$release/SHA256SUMS" "$unzipped/"
 (cd "$unzipped" && cmake -E tar xf "$package.zip" && sha256sum --quiet -c SHA256SUMS)
 contents=$(cd "$unzipped" && find "./$package" -type f | LC_ALL=C sort | tr '\n' ' ')
+kit="sdk/docs/host-contract.md sdk/host/minimal_host.c sdk/include/calcplugin.h"
 expected="./$package/LICENSE ./$package/README.md ./$package/THIRD-PARTY-NOTICES.txt ./$package/calcplugin.dll "
+for file in $kit; do expected+="./$package/$file "; done
 if [ "$contents" != "$expected" ]; then
   echo "run-tests: $package.zip holds: $contents; expected: $expected" >&2
   exit 1
 fi
+# The host author's kit, byte for byte as in the source tree.
+for file in $kit; do
+  cmp "$unzipped/$package/$file" "${file#sdk/}"
+done
 # The file in the zip is the one the Windows tests below load.
 shipped=$unzipped/$package/calcplugin.dll
 cmp "$shipped" "$release/bin/calcplugin.dll"
