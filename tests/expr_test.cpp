@@ -461,6 +461,11 @@ TEST(Processor, CanaryMixesEverySourceAndIsNeverZeroOrUnchosen) {
     canaries.push_back(MixCanary(sources, std::size(sources)));
     sources[i] ^= 1;
   }
+  // Every bit takes part: some of these canaries are odd and some even.
+  const auto odd =
+      std::count_if(canaries.begin(), canaries.end(), [](std::uint32_t c) { return c & 1; });
+  EXPECT_GT(odd, 0);
+  EXPECT_LT(odd, static_cast<std::ptrdiff_t>(canaries.size()));
   std::sort(canaries.begin(), canaries.end());
   EXPECT_EQ(std::unique(canaries.begin(), canaries.end()), canaries.end());
   EXPECT_NE(MixCanary(sources, 0), 0u);
