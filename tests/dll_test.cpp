@@ -277,8 +277,8 @@ volatile LONG* SharedCount() {
   return block != nullptr ? &block->count : nullptr;
 }
 
-// Points `module`'s import of msvcrt's `function` at `replacement`; false if it imports none.
-bool ReplaceImport(HMODULE module, const char* function, void* replacement) {
+// Points `module`'s import of `function` from `library` at `replacement`; false if it imports none.
+bool ReplaceImport(HMODULE module, const char* library, const char* function, void* replacement) {
   auto* base = reinterpret_cast<unsigned char*>(module);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
       base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
@@ -286,7 +286,7 @@ bool ReplaceImport(HMODULE module, const char* function, void* replacement) {
       nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   for (auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
        import->Name != 0; ++import) {
-    if (lstrcmpiA(reinterpret_cast<const char*>(base + import->Name), "msvcrt.dll") != 0) continue;
+    if (lstrcmpiA(reinterpret_cast<const char*>(base + import->Name), library) != 0) continue;
     auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
     auto* addresses = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
     for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
@@ -328,8 +328,8 @@ void* FailingMalloc(std::size_t size) {
 CalcParseCommandFn LoadWithReplacedHeap(HMODULE& module) {
   module = LoadLibraryA(DefaultPluginPath().c_str());
   if (module == nullptr ||
-      !ReplaceImport(module, "malloc", reinterpret_cast<void*>(FailingMalloc)) ||
-      !ReplaceImport(module, "free", reinterpret_cast<void*>(CountingFree))) {
+      !ReplaceImport(module, "msvcrt.dll", "malloc", reinterpret_cast<void*>(FailingMalloc)) ||
+      !ReplaceImport(module, "msvcrt.dll", "free", reinterpret_cast<void*>(CountingFree))) {
     return nullptr;
   }
   return reinterpret_cast<CalcParseCommandFn>(
@@ -717,31 +717,39 @@ LONG WINAPI CountingFilter(EXCEPTION_POINTERS*) {
 
 // In a child process with the handlers above: the plug-in's function
 // `routine` of the debug file, called with `argument`, as a detected overrun calls it.
-[[noreturn]] void OverrunInAHost(const char* routine, int argument) {
+// With `hook_terminate`, the plug-in's TerminateProcess is a host's hook that exits with 4.
+BOOL WINAPI HookedTerminateProcess(HANDLE, UINT) { ExitProcess(4); }
+[[noreturn]] void OverrunInAHost(const char* routine, int argument, bool hook_terminate) {
   AddVectoredExceptionHandler(1, CountingHandler);
   SetUnhandledExceptionFilter(CountingFilter);
   const HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
   const auto stop = reinterpret_cast<void (*)(int)>(DebugSymbol(module, routine));
   if (module == nullptr || stop == nullptr) ExitProcess(2);
+  if (hook_terminate && !ReplaceImport(module, "KERNEL32.dll", "TerminateProcess",
+                                       reinterpret_cast<void*>(HookedTerminateProcess))) {
+    ExitProcess(5);
+  }
   stop(argument);
   ExitProcess(1);
 }
 
 // A detected overrun ends the process with STATUS_STACK_BUFFER_OVERRUN and
-// runs no handler of the host's: `routine` called with `argument` in a child.
-void ExpectStopPastTheHostsHandlers(const char* routine, int argument) {
+// runs no handler of the host's: `routine` called with `argument` in a child,
+// its TerminateProcess hooked if `hook_terminate`.
+void ExpectStopPastTheHostsHandlers(const char* routine, int argument, bool hook_terminate) {
   constexpr int kStackBufferOverrun = static_cast<int>(0xC0000409u);
   volatile LONG* count = SharedCount();
   ASSERT_NE(count, nullptr);
   *count = 0;
-  EXPECT_EXIT(OverrunInAHost(routine, argument), ::testing::ExitedWithCode(kStackBufferOverrun), "")
+  EXPECT_EXIT(OverrunInAHost(routine, argument, hook_terminate),
+              ::testing::ExitedWithCode(kStackBufferOverrun), "")
       << routine << "(" << argument << ")";
   EXPECT_EQ(*count, 0) << routine << "(" << argument << ")";
 }
 
 // Without fast fail, as before Windows 8: TerminateProcess.
 TEST(Runtime, AnOverrunEndsTheProcessWithoutTheHostsHandlers) {
-  ExpectStopPastTheHostsHandlers("_StopAfterOverrun", 0);
+  ExpectStopPastTheHostsHandlers("_StopAfterOverrun", 0, false);
 }
 
 // Whether CPUID's brand string names qemu, whose user-mode emulator runs
@@ -759,14 +767,15 @@ bool UnderQemu() {
 }
 
 // By fast fail, as the system does it where it has it (Windows 8 on, and
-// Wine), and as __stack_chk_fail chooses there.
+// Wine), and as __stack_chk_fail chooses there: a host's hook of
+// TerminateProcess is not reached.
 TEST(FastFail, AnOverrunEndsTheProcessWithoutTheHostsHandlers) {
   if (UnderQemu()) {
     GTEST_SKIP() << "skipped: qemu's user-mode emulator does not deliver the fast-fail "
                     "interrupt (int 0x29) as a processor does, so Wine sees an access violation";
   }
-  ExpectStopPastTheHostsHandlers("___stack_chk_fail", 0);
-  ExpectStopPastTheHostsHandlers("_StopAfterOverrun", 1);
+  ExpectStopPastTheHostsHandlers("___stack_chk_fail", 0, true);
+  ExpectStopPastTheHostsHandlers("_StopAfterOverrun", 1, true);
 }
 
 // --- Version resource -------------------------------------------------------
