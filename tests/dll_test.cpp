@@ -717,9 +717,12 @@ LONG WINAPI CountingFilter(EXCEPTION_POINTERS*) {
 
 // In a child process with the handlers above: the plug-in's function
 // `routine` of the debug file, called with `argument`, as a detected overrun calls it.
-// With `hook_terminate`, the plug-in's TerminateProcess is a host's hook that exits with 4.
+// With `hook_terminate`, the plug-in's TerminateProcess is a host's hook that
+// exits with 4; with `without_fast_fail`, the system it sees has no fast fail.
 BOOL WINAPI HookedTerminateProcess(HANDLE, UINT) { ExitProcess(4); }
-[[noreturn]] void OverrunInAHost(const char* routine, int argument, bool hook_terminate) {
+BOOL WINAPI NoFeature(DWORD) { return FALSE; }
+[[noreturn]] void OverrunInAHost(const char* routine, int argument, bool hook_terminate,
+                                 bool without_fast_fail = false) {
   AddVectoredExceptionHandler(1, CountingHandler);
   SetUnhandledExceptionFilter(CountingFilter);
   const HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
@@ -728,6 +731,10 @@ BOOL WINAPI HookedTerminateProcess(HANDLE, UINT) { ExitProcess(4); }
   if (hook_terminate && !ReplaceImport(module, "KERNEL32.dll", "TerminateProcess",
                                        reinterpret_cast<void*>(HookedTerminateProcess))) {
     ExitProcess(5);
+  }
+  if (without_fast_fail && !ReplaceImport(module, "KERNEL32.dll", "IsProcessorFeaturePresent",
+                                          reinterpret_cast<void*>(NoFeature))) {
+    ExitProcess(6);
   }
   stop(argument);
   ExitProcess(1);
@@ -747,9 +754,12 @@ void ExpectStopPastTheHostsHandlers(const char* routine, int argument, bool hook
   EXPECT_EQ(*count, 0) << routine << "(" << argument << ")";
 }
 
-// Without fast fail, as before Windows 8: TerminateProcess.
+// Without fast fail, as before Windows 8: TerminateProcess, which
+// __stack_chk_fail takes on a system that reports no fast fail.
 TEST(Runtime, AnOverrunEndsTheProcessWithoutTheHostsHandlers) {
   ExpectStopPastTheHostsHandlers("_StopAfterOverrun", 0, false);
+  EXPECT_EXIT(OverrunInAHost("___stack_chk_fail", 0, true, true), ::testing::ExitedWithCode(4), "")
+      << "__stack_chk_fail on a system without fast fail: the hooked TerminateProcess";
 }
 
 // Whether CPUID's brand string names qemu, whose user-mode emulator runs
