@@ -23,6 +23,12 @@
 
 namespace {
 
+// The file `name` in the folder of the plug-in, which is the test programs'.
+std::string BesideThePlugin(const char* name) {
+  const std::string plugin = DefaultPluginPath();
+  return plugin.substr(0, plugin.find_last_of("\\/") + 1) + name;
+}
+
 HMODULE Library() {
   static const HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
   return module;
@@ -445,12 +451,8 @@ constexpr char kMingwUnwinder[] = "libgcc_s_dw2-1.dll";
 // unloaded, then once more; exits with 0 when every such command returned 1
 // with the result buffer as it was.
 [[noreturn]] void RunOutOfMemoryInCycles(const char* before, int cycles) {
-  if (before != nullptr) {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string beside(path, length);
-    beside = beside.substr(0, beside.find_last_of("\\/") + 1) + before;
-    if (LoadLibraryA(beside.c_str()) == nullptr) ExitProcess(2);
+  if (before != nullptr && LoadLibraryA(BesideThePlugin(before).c_str()) == nullptr) {
+    ExitProcess(2);
   }
   for (int cycle = 0; cycle <= cycles; ++cycle) {
     HMODULE module = nullptr;
@@ -553,11 +555,8 @@ TEST(Load, RefusedExactlyWhenTheProcessorLacksSse2) {
 // fails with ERROR_DLL_INIT_FAILED before any static constructor has run. The
 // same DLL told to report SSE2 loads, and its constructor is seen to run.
 TEST(Sse2Seam, RefusedBeforeAnyStaticConstructor) {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  ASSERT_TRUE(length > 0 && length < MAX_PATH);
-  std::string seam(path);
-  seam = seam.substr(0, seam.find_last_of("\\/") + 1) + kSeamFileName;
+  ASSERT_FALSE(DefaultPluginPath().empty());
+  const std::string seam = BesideThePlugin(kSeamFileName);
   const struct {
     bool reports_sse2;
     bool loads;
