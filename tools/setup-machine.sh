@@ -5,7 +5,8 @@
 # where 32-bit x86 programs cannot run natively, runs every Wine program.
 #   tools/setup-machine.sh          as root: install whatever is missing
 #   tools/setup-machine.sh --check  list what is missing; fails if anything is
-# A registry's passing fault is tried again a few times (tools/apt-retry.sh).
+# A registry's passing fault is tried again a few times, and an index that
+# stays stale makes the install take the point release (tools/apt-retry.sh).
 set -euo pipefail
 source "$(dirname "$0")/apt-retry.sh"
 
@@ -48,43 +49,50 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 
-# Refreshes the indexes, then installs ARGS. An index that cannot be
-# refreshed after every try is left as apt left it (the one before, or none),
-# and the install goes on from the rest; if that fails too, one message names
-# both and the script stops.
-refreshed=
-install_packages() {
-  local stale=
-  if [ -z "$refreshed" ]; then
-    if apt_get update -q; then
-      refreshed=yes
-    else
-      stale=$apt_failures
-      echo "setup-machine: could not refresh: $stale; installing from the indexes at hand" >&2
-    fi
+# The indexes are refreshed once, with retries for at most about a minute in
+# all; an index that still cannot be refreshed is left as apt left it (the one
+# before, or none) and listed in $stale, and the installs go on from the rest.
+update_seconds=60
+update_until=
+stale=
+refresh_indexes() {
+  update_until=${update_until:-$((SECONDS + update_seconds))}
+  if apt_retry_until=$update_until apt_get update -q; then
+    stale=
+    return 0
   fi
-  if ! apt_get install -y -q "$@"; then
-    registry_fault_message "$(printf '%s\n%s\n' "$stale" "$apt_failures")" >&2
-    exit 1
-  fi
+  stale=$apt_failures
+  echo "setup-machine: could not refresh: $(printf '%s\n' "$stale" | paste -sd ';' - | sed 's/;/; /g');" \
+    "installing from the indexes at hand" >&2
 }
 
 has_i386 || dpkg --add-architecture i386
 mapfile -t missing < <(missing_packages)
-[ ${#missing[@]} -eq 0 ] || install_packages "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  refresh_indexes
+  install_from_release "$stale" "${missing[@]}" || exit 1
+fi
 
 if ! has_qemu; then
   if ! grep -rqs "$qemu_suite" /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    uri=$(debian_uri "$(release_codename)")
     cat >"/etc/apt/sources.list.d/$qemu_suite.sources" <<SOURCES
 Types: deb
-URIs: http://deb.debian.org/debian
+URIs: $uri
 Suites: $qemu_suite
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
-    refreshed=
+    # Only the new source needs reading: an index that failed before is not
+    # waited for again, and a new failure has what is left of the minute.
+    apt_lasting=$stale refresh_indexes
+  elif [ ${#missing[@]} -eq 0 ]; then
+    refresh_indexes
   fi
-  install_packages -t "$qemu_suite" "$qemu_package"
+  if ! apt_get install -y -q -t "$qemu_suite" "$qemu_package"; then
+    registry_fault_message "$(printf '%s\n%s\n' "$stale" "$apt_failures")" >&2
+    exit 1
+  fi
 fi
 
 # Wine's loader is a 32-bit x86 program. Some virtual machines cannot run
