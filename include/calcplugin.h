@@ -13,10 +13,16 @@
  * exception: DisplayToast and DisplayToastW share no state with the rest and
  * may be called at any time, also while another call is under way (on the
  * host's thread, from a timer while Configure's about box is up, or from the
- * window procedure a toast reached during ParseCommand). Everything else the
- * plug-in keeps (variables, precision setting) is in plain globals for as long
- * as it is loaded. Every buffer passed in stays the host's; the plug-in writes
- * into it only during the call and keeps no pointer to it.
+ * window procedure a toast reached during ParseCommand). The rule holds while
+ * Configure's about box runs its modal message loop too, though the calling
+ * thread's windows receive messages meanwhile. Everything else the plug-in
+ * keeps (variables, precision setting) is in plain globals for as long as it
+ * is loaded. Every buffer passed in stays the host's; the plug-in writes into
+ * it only during the call and keeps no pointer to it.
+ *
+ * Stack: a call needs at most 320 KiB of the calling thread's stack (deeply
+ * nested "/xcalc" parameters need the most), besides what the host's own
+ * window procedures use when a toast or the about box calls them.
  */
 #ifndef CALCPLUGIN_H
 #define CALCPLUGIN_H
@@ -99,7 +105,9 @@ typedef int(CALC_PLUGIN_CALL* CalcInitializeFn)(void* first, void* second, void*
 /* Does nothing: the variables and the precision setting stay. */
 typedef void(CALC_PLUGIN_CALL* CalcUninitializeFn)(void);
 /* Shows the about box owned by the active window until the user closes it;
- * returns the message box's result. */
+ * returns the message box's result. The box (MessageBoxA) runs a modal
+ * message loop, during which the calling thread's windows receive messages
+ * and may call DisplayToast and DisplayToastW, but no other entry point. */
 typedef int(CALC_PLUGIN_CALL* CalcConfigureFn)(void);
 /* Writes the plug-in's name into `name` (CALC_PLUGIN_NAME_SIZE bytes), the
  * command list into `command_info` (offsets below; no other byte is touched,
@@ -112,8 +120,10 @@ typedef int(CALC_PLUGIN_CALL* CalcPublishInfoFn)(char* name, void* command_info,
  * (CALC_RESULT_BUFFER_SIZE bytes); split them at the last "=\n", as the
  * parameter may hold one. A parameter that gives no value writes no byte at
  * all: `result` stays as the host gave it, so a host that reuses its buffer
- * clears it first. "/xprecis" writes a terminator at result[0] and asks for a
- * toast. A null parameter reads as empty; a null result is not written.
+ * clears it first (its first byte set to 0). "/xprecis" sets result[0] to 0,
+ * writing no other byte of it, and asks for an 8-bit toast (DisplayToast's,
+ * CALC_TOAST_NARROW) whose extra field points at an empty text, not null.
+ * A null parameter reads as empty; a null result is not written.
  * `reserved` is never read. */
 typedef int(CALC_PLUGIN_CALL* CalcParseCommandFn)(const char* command, const char* parameter,
                                                    void* reserved, char* result);
@@ -172,9 +182,10 @@ CALC_ABI_CHECK(CALC_RESULT_BUFFER_SIZE == 2377, result_buffer_size);
 #define CALC_INFO_DESCRIPTION_AT(i) (CALC_INFO_DESCRIPTION_OFFSET + (i)*CALC_INFO_DESCRIPTION_STRIDE)
 #define CALC_INFO_WORD_AT(i) (CALC_INFO_WORD_OFFSET + (i)*CALC_INFO_WORD_STRIDE)
 #define CALC_INFO_PARAMETER_AT(i) (CALC_INFO_PARAMETER_OFFSET + (i)*CALC_INFO_PARAMETER_STRIDE)
-/* Bytes a host's command-info record must hold: PublishInfo writes no byte
- * past 13069, the terminator of the last parameter name ("precision", 9
- * characters, at CALC_INFO_PARAMETER_AT(1)). */
+/* Bytes a host's command-info record must hold. The last text written,
+ * "precision" (9 letters), starts at CALC_INFO_PARAMETER_AT(1), byte 13060:
+ * its letters fill bytes 13060 to 13068 and its terminator byte 13069, the
+ * highest byte PublishInfo writes. */
 #define CALC_INFO_RECORD_SIZE (CALC_INFO_PARAMETER_AT(1) + 9u + 1u)
 CALC_ABI_CHECK(CALC_INFO_DESCRIPTION_AT(1) == 132 && CALC_INFO_WORD_AT(1) == 6532 &&
                    CALC_INFO_PARAMETER_AT(1) == 13060 && CALC_INFO_RECORD_SIZE == 13070,
@@ -231,11 +242,14 @@ CALC_ABI_CHECK(CALC_INFO_DESCRIPTION_AT(1) == 132 && CALC_INFO_WORD_AT(1) == 653
 /* What DisplayToast and DisplayToastW return. */
 #define CALC_TOAST_RESULT 1
 
-/* Units in a record's text, the terminator in the last one included. A longer
- * message is cut after 255 units, or after 254 where unit 254 (from 0) starts
- * a character of two that the copy cannot hold whole: a high surrogate
- * (D800-DBFF) with its low half after it, or on Windows a lead byte of the
- * ANSI code page (IsDBCSLeadByte) with a byte other than 0 after it. */
+/* Units in a record's text, the terminator in the last one included. The
+ * copy holds at most 255 units and is never cut inside a character: the
+ * message is read character by character from its start, and where a
+ * character of two units starts at unit 254 (from 0), the copy ends after
+ * unit 253. A character of two units is a high surrogate (D800-DBFF)
+ * followed by a low one (DC00-DFFF) in 16-bit text, and in 8-bit text on
+ * Windows a lead byte of the ANSI code page (IsDBCSLeadByte) followed by a
+ * byte other than 0. A lone half is the caller's own data and is kept. */
 #define CALC_TOAST_TEXT_LENGTH 256u
 /* The flag field of a request whose flag argument had a nonzero low byte. */
 #define CALC_TOAST_FLAG_SET (-1)
