@@ -78,6 +78,17 @@ if [ "$contents" != "$expected" ]; then
   echo "run-tests: $package.zip holds: $contents; expected: $expected" >&2
   exit 1
 fi
+# Every relative link of its README and guide leads to a file in the zip.
+folder=$(realpath "$unzipped/$package")
+for doc in README.md sdk/docs/host-contract.md; do
+  for link in $(grep -o '](\([^)# ]*\)' "$folder/$doc" | cut -c3- | grep -v '^https\?://'); do
+    target=$(realpath -m "$(dirname "$folder/$doc")/$link")
+    if [[ $target != "$folder"/* || ! -f $target ]]; then
+      echo "run-tests: $doc in $package.zip links to $link, which the zip does not hold" >&2
+      exit 1
+    fi
+  done
+done
 # The host author's kit, byte for byte as in the source tree.
 for file in $kit; do
   cmp "$unzipped/$package/$file" "${file#sdk/}"
