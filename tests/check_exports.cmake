@@ -65,6 +65,69 @@ if(OBJDUMP)
   list(LENGTH imported count)
   message(STATUS "imports: the ${count} functions of the allow-list")
 
+  # Nothing of the C runtime's start-up, which takes its locks and heap under
+  # the loader lock: no import of its start-up functions or of msvcrt's
+  # process-wide tables of functions run at exit.
+  foreach(function _lock _initterm atexit _onexit)
+    list(FIND imported "msvcrt.dll ${function}" index)
+    if(NOT index EQUAL -1)
+      message(FATAL_ERROR "imports msvcrt.dll ${function}")
+    endif()
+  endforeach()
+
+  # The PE header as Windows reads it, at its offsets: the PE header's offset
+  # at 0x3C; the optional header 24 bytes after the "PE\0\0" signature; in
+  # it, the subsystem at 68, DllCharacteristics at 70 and the data directory
+  # at 96, 8 bytes an entry, the thread storage (TLS) directory its tenth.
+  function(read_le offset size out)
+    file(READ ${LIBRARY} hex OFFSET ${offset} LIMIT ${size} HEX)
+    set(value 0)
+    math(EXPR last "${size} - 1")
+    foreach(byte RANGE ${last} 0 -1)
+      math(EXPR at "${byte} * 2")
+      string(SUBSTRING "${hex}" ${at} 2 pair)
+      math(EXPR value "(${value} << 8) + 0x${pair}")
+    endforeach()
+    set(${out} ${value} PARENT_SCOPE)
+  endfunction()
+  read_le(60 4 pe)
+  read_le(${pe} 4 signature)
+  math(EXPR optional "${pe} + 24")
+  math(EXPR subsystem_at "${optional} + 68")
+  math(EXPR characteristics_at "${optional} + 70")
+  math(EXPR tls_at "${optional} + 96 + 9 * 8")
+  read_le(${subsystem_at} 2 subsystem)
+  read_le(${characteristics_at} 2 pe_characteristics)
+  read_le(${tls_at} 4 tls_address)
+  math(EXPR tls_size_at "${tls_at} + 4")
+  read_le(${tls_size_at} 4 tls_size)
+  set(windows_gui 2)
+  set(no_seh 0x0400)
+  math(EXPR seh_bit "${pe_characteristics} & ${no_seh}")
+  if(NOT signature EQUAL 0x4550 OR NOT subsystem EQUAL windows_gui OR seh_bit EQUAL 0
+     OR NOT tls_address EQUAL 0 OR NOT tls_size EQUAL 0)
+    message(FATAL_ERROR "PE header: signature ${signature}, subsystem ${subsystem} "
+      "(expected ${windows_gui}, Windows GUI), DllCharacteristics ${pe_characteristics} "
+      "(expected NO_SEH, ${no_seh}), TLS directory at ${tls_address}, ${tls_size} bytes "
+      "(expected none)")
+  endif()
+  # No pseudo-relocations, which the C runtime's start-up would apply, and no
+  # code that installs a handler of its own in the thread's exception chain
+  # (writes fs:[0]), which NO_SEH promises there is none of.
+  file(STRINGS ${MAP} psrelocs REGEX "^ +0x[0-9a-f]+ +__rt_psrelocs_size = ")
+  if(NOT psrelocs MATCHES "^ +0x0+ ")
+    message(FATAL_ERROR "pseudo-relocations in ${LIBRARY}: ${psrelocs}")
+  endif()
+  execute_process(COMMAND ${OBJDUMP} -d --no-show-raw-insn ${LIBRARY} OUTPUT_VARIABLE code)
+  if(NOT code MATCHES "	ret")
+    message(FATAL_ERROR "no code read from ${LIBRARY}")
+  endif()
+  if(code MATCHES "[^\n]*,%fs:0x0\n")
+    message(FATAL_ERROR "writes fs:[0], the thread's exception chain: ${CMAKE_MATCH_0}")
+  endif()
+  message(STATUS "Windows GUI subsystem, NO_SEH, no TLS directory, no pseudo-relocations, "
+    "nothing writes fs:[0]")
+
   # The oldest Windows the DLL runs on, as its header states it.
   foreach(field OSystem Subsystem)
     string(REGEX MATCH "Major${field}Version\t+([0-9]+)\nMinor${field}Version\t+([0-9]+)"
@@ -148,13 +211,13 @@ if(OBJDUMP)
   message(STATUS "stack protector: ${own} compile units built with ${protector}, "
     "___stack_chk_guard and ___stack_chk_fail linked in")
 
-  # What runs at load before the processor check, the TLS callbacks, the
-  # entry point and the check itself, uses no SSE or SSE2 instruction, nor does
+  # What runs at load before the processor check, the entry point and the
+  # check itself, uses no SSE or SSE2 instruction, nor does
   # the choice of the canary, in the entry point; and the entry point is the
   # one that checks. A function's code runs from its address in the linker's
   # map to the next address there.
   set(before_check "CalcLibraryEntry@12" "ProcessorHasSse2()" "ReportsSse2(unsigned int)"
-      "__dyn_tls_init@12" "__mingw_TLScallback" "ChooseStackCanary()"
+      "ChooseStackCanary()"
       "MixCanary(unsigned int const*, unsigned int)")
   file(STRINGS ${MAP} symbol_lines REGEX "^ +0x[0-9a-f]+ +[^ ]")
   set(addresses)
