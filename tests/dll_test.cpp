@@ -527,15 +527,15 @@ TEST(OutOfMemory, LoadAndUnloadLeaveTheHeapAsItWas) {
 
 // The plug-in refuses to load on a processor without SSE2 and loads on one
 // with it. The dll_without_sse2 test runs this one under qemu's user-mode
-// emulator with a Pentium III, whose CPUID reports SSE but not SSE2.
+// emulator with a Pentium III, whose CPUID reports SSE but not SSE2, and
+// sets CALC_EXPECT_NO_SSE2: then a processor that reports SSE2 fails it.
 TEST(Load, RefusedExactlyWhenTheProcessorLacksSse2) {
   unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
   if (__get_cpuid_max(0, nullptr) >= 1) __cpuid(1, eax, ebx, ecx, edx);
   const bool has_sse2 = (edx & (1u << 26)) != 0;
-  char emulated[32] = {};
-  if (has_sse2 && GetEnvironmentVariableA("QEMU_CPU", emulated, sizeof emulated) > 0) {
-    GTEST_SKIP() << "skipped: QEMU_CPU=" << emulated
-                 << " changes nothing: this program does not run under qemu";
+  char expected[4];
+  if (GetEnvironmentVariableA("CALC_EXPECT_NO_SSE2", expected, sizeof expected) != 0) {
+    ASSERT_FALSE(has_sse2) << "to run on a processor without SSE2, but CPUID reports SSE2";
   }
   SetLastError(0);
   const HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
@@ -550,11 +550,11 @@ TEST(Load, RefusedExactlyWhenTheProcessorLacksSse2) {
   if (module != nullptr) FreeLibrary(module);
 }
 
-// The processor check's refusal on any processor, through a DLL entered by
-// the plug-in's own entry point whose check reports no SSE2: LoadLibrary
-// fails with ERROR_DLL_INIT_FAILED before any static constructor has run. The
-// same DLL told to report SSE2 loads, and its constructor is seen to run.
-TEST(Sse2Seam, RefusedBeforeAnyStaticConstructor) {
+// The processor check's refusal on any processor, through a DLL linked as
+// the plug-in is, with its entry point and start-up, whose check reports no
+// SSE2: LoadLibrary fails with ERROR_DLL_INIT_FAILED. In both rows the check
+// runs, and runs before the stack protector's canary is chosen.
+TEST(Sse2Seam, RefusedBeforeTheCanaryIsChosen) {
   ASSERT_FALSE(DefaultPluginPath().empty());
   const std::string seam = BesideThePlugin(kSeamFileName);
   const struct {
@@ -567,20 +567,294 @@ TEST(Sse2Seam, RefusedBeforeAnyStaticConstructor) {
   };
   for (const auto& row : rows) {
     SetEnvironmentVariableA(kSeamReportsSse2, row.reports_sse2 ? "1" : nullptr);
-    SetEnvironmentVariableA(kSeamConstructed, nullptr);
+    SetEnvironmentVariableA(kSeamCanaryAtCheck, nullptr);
     SetLastError(0);
     const HMODULE module = LoadLibraryA(seam.c_str());
     const DWORD error = GetLastError();
-    char mark[4];
-    const bool constructed = GetEnvironmentVariableA(kSeamConstructed, mark, sizeof mark) != 0;
+    char canary[16] = {};
+    GetEnvironmentVariableA(kSeamCanaryAtCheck, canary, sizeof canary);
     EXPECT_EQ(module != nullptr, row.loads) << "reports SSE2: " << row.reports_sse2;
     if (!row.loads) {
       EXPECT_EQ(error, row.error);
     }
-    EXPECT_EQ(constructed, row.loads) << "reports SSE2: " << row.reports_sse2;
+    EXPECT_STREQ(canary, kSeamUnchosen) << "reports SSE2: " << row.reports_sse2;
     if (module != nullptr) FreeLibrary(module);
   }
   SetEnvironmentVariableA(kSeamReportsSse2, nullptr);
+}
+
+// --- The DLL's start-up, as a host sees it -------------------------------------
+
+// The bytes of the plug-in's file; empty if it cannot be read.
+std::vector<unsigned char> PluginFile() {
+  std::vector<unsigned char> bytes;
+  std::FILE* file = std::fopen(DefaultPluginPath().c_str(), "rb");
+  if (file == nullptr) return bytes;
+  unsigned char buffer[65536];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  }
+  std::fclose(file);
+  return bytes;
+}
+
+// The little-endian value of `size` bytes at `at` in `bytes`, or 0 past their end.
+std::uint32_t ReadLe(const unsigned char* bytes, std::size_t length, std::size_t at,
+                     std::size_t size) {
+  std::uint32_t value = 0;
+  for (std::size_t i = size; i-- > 0;) {
+    value = (value << 8) | (at + i < length ? bytes[at + i] : 0u);
+  }
+  return value;
+}
+
+// The PE header read from the file at the offsets of the format: the PE
+// header's offset at 0x3C, the optional header 24 bytes after the signature;
+// in it the subsystem at 68, DllCharacteristics at 70, the data directory at
+// 96 with 8 bytes an entry, the thread storage (TLS) directory its tenth.
+TEST(StartUp, HeaderAsWindowsReadsIt) {
+  const std::vector<unsigned char> file = PluginFile();
+  ASSERT_GT(file.size(), 0x400u);
+  const auto read = [&](std::size_t at, std::size_t size) {
+    return ReadLe(file.data(), file.size(), at, size);
+  };
+  const std::size_t pe = read(0x3C, 4);
+  ASSERT_EQ(read(pe, 4), 0x00004550u);  // "PE\0\0"
+  const std::size_t optional = pe + 24;
+  EXPECT_EQ(read(optional, 2), 0x10Bu);                       // PE32
+  EXPECT_EQ(read(optional + 68, 2), 2u);                      // the Windows GUI subsystem
+  EXPECT_EQ(read(optional + 70, 2) & 0x0400u, 0x0400u);       // NO_SEH
+  EXPECT_EQ(read(optional + 96 + 9 * 8, 4), 0u);              // no TLS directory
+  EXPECT_EQ(read(optional + 96 + 9 * 8 + 4, 4), 0u);
+}
+
+// A scenario that runs in a child process of the test: this program run
+// again with its name in kChildScenario, before GoogleTest starts, so that
+// the test can end a child that hangs.
+constexpr char kChildScenario[] = "CALC_TEST_CHILD_SCENARIO";
+// The exit code that RunChild gives a child it had to end.
+constexpr DWORD kChildHung = 0xDEAD;
+// How long a child may take; a hung one is ended after it.
+constexpr DWORD kChildMilliseconds = 60000;
+
+// Runs `scenario` in a child; its exit code, or kChildHung.
+DWORD RunChild(const char* scenario) {
+  char program[MAX_PATH];
+  if (GetModuleFileNameA(nullptr, program, sizeof program) == 0) return 1;
+  char command_line[MAX_PATH + 2];
+  std::snprintf(command_line, sizeof command_line, "\"%s\"", program);
+  SetEnvironmentVariableA(kChildScenario, scenario);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  const BOOL started = CreateProcessA(program, command_line, nullptr, nullptr, FALSE, 0, nullptr,
+                                      nullptr, &startup, &process);
+  SetEnvironmentVariableA(kChildScenario, nullptr);
+  if (!started) return 1;
+  DWORD code = kChildHung;
+  if (WaitForSingleObject(process.hProcess, kChildMilliseconds) == WAIT_OBJECT_0) {
+    GetExitCodeProcess(process.hProcess, &code);
+  } else {
+    TerminateProcess(process.hProcess, kChildHung);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+// msvcrt's named locks, 0 to 15 of its _lock table (the exit lock that the
+// C runtime's DLL start-up takes is 8; the stream locks from 16 on guard one
+// FILE each), and msvcrt's own heap, as another thread of a host holds them.
+constexpr int kMsvcrtNamedLocks = 16;
+HANDLE locks_held = nullptr;
+HANDLE release_locks = nullptr;
+DWORD WINAPI HoldMsvcrtLocks(void*) {
+  const HMODULE msvcrt = GetModuleHandleA("msvcrt.dll");
+  using LockFn = void(__cdecl*)(int);
+  using HeapFn = std::intptr_t(__cdecl*)();
+  const auto lock = reinterpret_cast<LockFn>(reinterpret_cast<void*>(GetProcAddress(msvcrt, "_lock")));
+  const auto unlock = reinterpret_cast<LockFn>(reinterpret_cast<void*>(GetProcAddress(msvcrt, "_unlock")));
+  const auto heap_handle =
+      reinterpret_cast<HeapFn>(reinterpret_cast<void*>(GetProcAddress(msvcrt, "_get_heap_handle")));
+  if (lock == nullptr || unlock == nullptr || heap_handle == nullptr) ExitProcess(2);
+  const auto heap = reinterpret_cast<HANDLE>(heap_handle());
+  for (int number = 0; number < kMsvcrtNamedLocks; ++number) lock(number);
+  HeapLock(heap);
+  SetEvent(locks_held);
+  WaitForSingleObject(release_locks, INFINITE);
+  HeapUnlock(heap);
+  for (int number = kMsvcrtNamedLocks; number-- > 0;) unlock(number);
+  return 0;
+}
+
+// Starts a thread that holds msvcrt's locks and heap; returns once they are held.
+HANDLE StartHoldingMsvcrtLocks() {
+  locks_held = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  release_locks = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  const HANDLE holder = CreateThread(nullptr, 0, HoldMsvcrtLocks, nullptr, 0, nullptr);
+  if (holder == nullptr || WaitForSingleObject(locks_held, kChildMilliseconds) != WAIT_OBJECT_0) {
+    ExitProcess(2);
+  }
+  return holder;
+}
+
+// The first addresses at which code of the plug-in ran while its code was
+// guarded, and how many there were; each page of code reports the first
+// instruction run on it, after which it is no longer guarded.
+constexpr std::size_t kGuardHitsKept = 8;
+struct GuardHits {
+  volatile LONG count;
+  std::uintptr_t at[kGuardHitsKept];
+  std::uintptr_t entry_point;
+};
+static_assert(sizeof(GuardHits) <= kSharedTextSize, "the shared block holds the record");
+std::uintptr_t code_start = 0, code_end = 0;  // the loaded plug-in's image
+GuardHits* guard_hits = nullptr;
+
+// Records a guarded page's first instruction. A processor raises a guard
+// page violation and lifts the guard itself; qemu's user-mode emulator, which
+// runs Wine on some machines, reports an illegal instruction at a guarded
+// page instead, and the guard is lifted here.
+LONG WINAPI RecordGuardHit(EXCEPTION_POINTERS* exception) {
+  const auto at = reinterpret_cast<std::uintptr_t>(exception->ExceptionRecord->ExceptionAddress);
+  if (at < code_start || at >= code_end) return EXCEPTION_CONTINUE_SEARCH;
+  const DWORD code = exception->ExceptionRecord->ExceptionCode;
+  if (code == STATUS_ILLEGAL_INSTRUCTION) {
+    MEMORY_BASIC_INFORMATION page = {};
+    void* address = exception->ExceptionRecord->ExceptionAddress;
+    DWORD old = 0;
+    if (VirtualQuery(address, &page, sizeof page) == 0 || (page.Protect & PAGE_GUARD) == 0 ||
+        !VirtualProtect(address, 1, page.Protect & ~static_cast<DWORD>(PAGE_GUARD), &old)) {
+      return EXCEPTION_CONTINUE_SEARCH;
+    }
+  } else if (code != STATUS_GUARD_PAGE_VIOLATION) {
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+  const LONG hit = InterlockedIncrement(&guard_hits->count) - 1;
+  if (hit < static_cast<LONG>(kGuardHitsKept)) guard_hits->at[hit] = at;
+  return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+// Guards every executable section of the loaded `module`, read from its
+// headers at the format's offsets (the section table after the optional
+// header, 40 bytes a section: size at 8, address at 12, characteristics at
+// 36), so that the next instruction run on each page is recorded.
+void GuardCode(HMODULE module) {
+  const auto* base = reinterpret_cast<const unsigned char*>(module);
+  const std::size_t length = 0x1000;  // the headers' page
+  const std::size_t pe = ReadLe(base, length, 0x3C, 4);
+  const std::size_t sections = ReadLe(base, length, pe + 6, 2);
+  const std::size_t table = pe + 24 + ReadLe(base, length, pe + 20, 2);
+  constexpr std::uint32_t kExecutable = 0x20000000;  // IMAGE_SCN_MEM_EXECUTE
+  code_start = reinterpret_cast<std::uintptr_t>(base);
+  code_end = code_start + ReadLe(base, length, pe + 24 + 56, 4);  // SizeOfImage
+  bool guarded = false;
+  for (std::size_t i = 0; i < sections; ++i) {
+    const std::size_t section = table + i * 40;
+    if ((ReadLe(base, length, section + 36, 4) & kExecutable) == 0) continue;
+    auto* start = const_cast<unsigned char*>(base) + ReadLe(base, length, section + 12, 4);
+    const std::size_t size = ReadLe(base, length, section + 8, 4);
+    DWORD old = 0;
+    if (!VirtualProtect(start, size, PAGE_EXECUTE_READ | PAGE_GUARD, &old)) ExitProcess(3);
+    guarded = true;
+  }
+  if (!guarded) ExitProcess(3);
+}
+
+DWORD WINAPI DoNothing(void*) { return 0; }
+
+// Child scenarios. "load while locked": LoadLibrary while another thread
+// holds msvcrt's locks and heap, the loading thread calling nothing of
+// msvcrt meanwhile; 0 when it loaded. "thread": a thread started and ended
+// after the load while the plug-in's code is guarded, then (the control) one
+// call of ParseTag; 0 when the thread ran nothing of the plug-in and the call
+// did, 5 when the thread ran some, 6 when the call was not seen. "exit":
+// ExitProcess while another thread holds msvcrt's locks and heap and the
+// plug-in's code is guarded, with variables made; what ran is left in the
+// shared block.
+[[noreturn]] void RunChildScenario(const std::string& scenario) {
+  SharedBlock* block = Shared();
+  if (block == nullptr) ExitProcess(2);
+  guard_hits = reinterpret_cast<GuardHits*>(block->text);
+  const std::string plugin = DefaultPluginPath();
+  if (scenario == "load while locked") {
+    const HANDLE holder = StartHoldingMsvcrtLocks();
+    const HMODULE module = LoadLibraryA(plugin.c_str());
+    SetEvent(release_locks);
+    WaitForSingleObject(holder, INFINITE);
+    ExitProcess(module != nullptr ? 0 : 4);
+  }
+  const HMODULE module = LoadLibraryA(plugin.c_str());
+  if (module == nullptr) ExitProcess(4);
+  AddVectoredExceptionHandler(1, RecordGuardHit);
+  if (scenario == "thread") {
+    guard_hits->count = 0;
+    GuardCode(module);
+    const HANDLE thread = CreateThread(nullptr, 0, DoNothing, nullptr, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    const LONG by_thread = guard_hits->count;
+    guard_hits->count = 0;
+    GuardCode(module);
+    const auto parse_tag =
+        reinterpret_cast<CalcParseTagFn>(reinterpret_cast<void*>(GetProcAddress(module, "ParseTag")));
+    parse_tag(nullptr, nullptr, nullptr);
+    ExitProcess(by_thread != 0 ? 5 : guard_hits->count == 0 ? 6 : 0);
+  }
+  if (scenario == "exit") {
+    const auto parse_command = reinterpret_cast<CalcParseCommandFn>(
+        reinterpret_cast<void*>(GetProcAddress(module, "ParseCommand")));
+    char result[CALC_RESULT_BUFFER_SIZE];
+    parse_command("/xcalc", "a=(1+2)*4", nullptr, result);
+    const auto* base = reinterpret_cast<const unsigned char*>(module);
+    const std::size_t pe = ReadLe(base, 0x1000, 0x3C, 4);
+    guard_hits->entry_point =
+        reinterpret_cast<std::uintptr_t>(base) + ReadLe(base, 0x1000, pe + 24 + 16, 4);
+    StartHoldingMsvcrtLocks();
+    guard_hits->count = 0;
+    GuardCode(module);
+    ExitProcess(0);
+  }
+  ExitProcess(1);
+}
+
+// Runs the scenario this process was started for, if any.
+const bool child_scenario_ran = [] {
+  char scenario[64];
+  if (GetEnvironmentVariableA(kChildScenario, scenario, sizeof scenario) != 0) {
+    RunChildScenario(scenario);
+  }
+  return false;
+}();
+
+// LoadLibrary runs the plug-in's load notification, which takes no lock but
+// the loader's, so it completes while another thread of the host holds
+// msvcrt's locks (0 to 15) and its heap's.
+TEST(StartUp, LoadsWhileAnotherThreadHoldsMsvcrtLocks) {
+  ASSERT_NE(Shared(), nullptr);
+  EXPECT_EQ(RunChild("load while locked"), 0u) << "0xDEAD: LoadLibrary waited for a lock";
+}
+
+// A thread started and ended after the load runs no code of the plug-in
+// (no thread notification, no thread-local storage callback); a call of an
+// entry point, guarded the same way, is seen.
+TEST(StartUp, ThreadStartAndEndRunNothingOfThePlugin) {
+  ASSERT_NE(Shared(), nullptr);
+  EXPECT_EQ(RunChild("thread"), 0u) << "5: the thread ran code of the plug-in; 6: no call seen";
+}
+
+// ExitProcess, with another thread ended while it held msvcrt's locks and
+// heap, ends at once, and the first and only code of the plug-in it runs is
+// its entry point (which returns at once).
+TEST(StartUp, ExitProcessCallsOnlyTheEntryPoint) {
+  SharedBlock* block = Shared();
+  ASSERT_NE(block, nullptr);
+  auto* hits = reinterpret_cast<GuardHits*>(block->text);
+  *hits = GuardHits{};
+  ASSERT_EQ(RunChild("exit"), 0u) << "0xDEAD: ExitProcess waited for a lock";
+  ASSERT_NE(hits->entry_point, 0u);
+  EXPECT_EQ(hits->count, 1) << "pages of the plug-in's code run at exit";
+  EXPECT_EQ(hits->at[0], hits->entry_point) << "the first code of the plug-in run at exit";
 }
 
 // --- The DLL's own runtime, as a host sees it --------------------------------
