@@ -33,8 +33,8 @@ endif()
 # The one expected caller of atexit (dll_atexit.cpp's, which registers
 # nothing) is gdtoa's lock set-up in mingw-w64's misc.o; a function-local
 # static with a destructor would be another.
-string(REGEX MATCH "\natexit +[^\n]+(\n {20,}[^\n]+)*" atexit_block "${references}")
-string(REGEX MATCHALL "\n {20,}[^\n]+" atexit_callers "${atexit_block}")
+string(REGEX MATCH "\natexit +[^\n]+(\n +[^\n]+)*" atexit_block "${references}")
+string(REGEX MATCHALL "\n +[^\n]+" atexit_callers "${atexit_block}")
 foreach(caller IN LISTS atexit_callers)
   string(STRIP "${caller}" caller)
   if(NOT caller MATCHES "\\(lib32_libmingwex_a-misc\\.o\\)$")
