@@ -34,8 +34,8 @@ bool started = false;
 extern "C" CALC_BEFORE_RUNTIME BOOL WINAPI CalcLibraryEntry(HANDLE module, DWORD reason,
                                                             LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
-    if (ProcessorHasSse2()) return FALSE;
-    ChooseStackCanary();
+    if (!ProcessorHasSse2()) return FALSE;
+    
     if (!DisableThreadLibraryCalls(static_cast<HMODULE>(module))) return FALSE;
     started = true;
   } else if (reason == DLL_PROCESS_DETACH && started && reserved == nullptr) {

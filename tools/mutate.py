@@ -11,7 +11,9 @@ suites (fastest first, each under a time and a memory limit) until one fails;
 a mutant they all pass is tried once more in the sanitizer build, which sees
 a read or write past a buffer. With --windows it rebuilds the DLL users
 install and runs the Windows suites on it under Wine instead. The file is restored after each mutant, also
-when the run is interrupted. Mutants that docs/testing.md lists as equivalent,
+when the run is interrupted, and at the end, or when stopped, every build the
+run touched is built again from the unchanged code, so that the next ctest
+there tests the code in the tree. Mutants that docs/testing.md lists as equivalent,
 by their id, are reported as such instead of as survivors.
 """
 import argparse
@@ -461,38 +463,53 @@ def check(mutants, sanitizer, windows=False):
     """Tries each mutant in the native build (or, if `windows`, the Windows
     suites), and each that survives there (and is not listed) in the sanitizer
     build too if `sanitizer`, and prints its verdict; the counts of verdicts,
-    the survivors and the time taken."""
+    the survivors and the time taken. Every build it touched is built again
+    from the unchanged code at the end, also when the run is stopped."""
     restore_leftover()
     print(f"mutate: {len(mutants)} mutants")
     os.environ.setdefault("CMAKE_BUILD_PARALLEL_LEVEL", "2")
     native = WindowsSuites() if windows else Suites("native")
-    sanitized = None  # built when the first mutant survives the native suites
+    touched = [native]  # the sanitizer build joins when the first mutant survives
     listed = listed_equivalents()
     counts = {}  # by verdict, and "sanitizer": caught only in the sanitizer build
     survivors = []
     began = time.monotonic()
-    for k, m in enumerate(mutants, 1):
-        with open(os.path.join(ROOT, m.path), encoding="utf-8", newline="") as f:
-            original = f.read()
-        suite, verdict = try_mutant(m, original, native)
-        if verdict == "survived" and m.id not in listed and sanitizer:
-            sanitized = sanitized or Suites("native-sanitize")
-            suite, verdict = try_mutant(m, original, sanitized)
-            verdict = "survived" if verdict == "did not build" else verdict
-            if suite:
-                suite += " in the sanitizer build"
-                counts["sanitizer"] = counts.get("sanitizer", 0) + 1
-        shown = {"killed": f"killed by {suite}", "timed out": f"timed out in {suite}"}.get(
-            verdict, verdict)
-        if verdict == "survived" and m.id in listed:
-            verdict = shown = "equivalent"
-        elif verdict == "survived":
-            survivors.append(m)
-        elif m.id in listed:
-            shown += " (listed as equivalent in docs/testing.md)"
-        counts[verdict] = counts.get(verdict, 0) + 1
-        print(f"[{k}/{len(mutants)}] {m.id} {m.path}:{m.line}: {m.what}: {shown}")
+    try:
+        for k, m in enumerate(mutants, 1):
+            with open(os.path.join(ROOT, m.path), encoding="utf-8", newline="") as f:
+                original = f.read()
+            suite, verdict = try_mutant(m, original, native)
+            if verdict == "survived" and m.id not in listed and sanitizer:
+                if len(touched) == 1:
+                    touched.append(Suites("native-sanitize"))
+                suite, verdict = try_mutant(m, original, touched[1])
+                verdict = "survived" if verdict == "did not build" else verdict
+                if suite:
+                    suite += " in the sanitizer build"
+                    counts["sanitizer"] = counts.get("sanitizer", 0) + 1
+            shown = {"killed": f"killed by {suite}", "timed out": f"timed out in {suite}"}.get(
+                verdict, verdict)
+            if verdict == "survived" and m.id in listed:
+                verdict = shown = "equivalent"
+            elif verdict == "survived":
+                survivors.append(m)
+            elif m.id in listed:
+                shown += " (listed as equivalent in docs/testing.md)"
+            counts[verdict] = counts.get(verdict, 0) + 1
+            print(f"[{k}/{len(mutants)}] {m.id} {m.path}:{m.line}: {m.what}: {shown}")
+    finally:
+        rebuild_originals(touched)
     return counts, survivors, time.monotonic() - began
+
+
+def rebuild_originals(suites):
+    """Builds each of `suites` again from the unchanged files, so that the
+    next ctest in a build the run touched tests the code in the tree."""
+    for build in suites:
+        print(f"mutate: building {os.path.relpath(build.build_dir, ROOT)} again from the "
+              f"unchanged code")
+        if not build.build():
+            print(f"mutate: it did not build; see {build.build_dir}/mutate-build.log")
 
 
 def describe(m):
