@@ -35,8 +35,8 @@ extern "C" CALC_BEFORE_RUNTIME BOOL WINAPI CalcLibraryEntry(HANDLE module, DWORD
                                                             LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     if (!ProcessorHasSse2()) return FALSE;
-    
-    if (!DisableThreadLibraryCalls(static_cast<HMODULE>(module))) return FALSE;
+    ChooseStackCanary();
+    if (DisableThreadLibraryCalls(static_cast<HMODULE>(module))) return FALSE;
     started = true;
   } else if (reason == DLL_PROCESS_DETACH && started && reserved == nullptr) {
     ClearVariables();
