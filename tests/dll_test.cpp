@@ -977,6 +977,28 @@ TEST(Runtime, EachProcessChoosesItsOwnCanary) {
   EXPECT_NE(canaries[0], canaries[1]);
 }
 
+// The plug-in's own atexit, found through the debug file, as the C library
+// code linked into it calls it: it refuses (answers nonzero) and registers
+// nothing, so nothing of the plug-in runs at unload or at exit. In a child:
+// 0 when it refused, 5 when it answered success.
+void CountAtExit() { InterlockedIncrement(SharedCount()); }
+[[noreturn]] void RegisterWithThePluginsAtexit() {
+  const HMODULE module = LoadLibraryA(DefaultPluginPath().c_str());
+  const auto plugin_atexit = reinterpret_cast<int (*)(void (*)())>(DebugSymbol(module, "_atexit"));
+  if (module == nullptr || plugin_atexit == nullptr) ExitProcess(2);
+  const int refused = plugin_atexit(CountAtExit) != 0;
+  FreeLibrary(module);
+  ExitProcess(refused ? 0 : 5);
+}
+
+TEST(Runtime, AtexitRegistersNothing) {
+  volatile LONG* count = SharedCount();
+  ASSERT_NE(count, nullptr);
+  *count = 0;
+  EXPECT_EXIT(RegisterWithThePluginsAtexit(), ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(*count, 0) << "a function given to the plug-in's atexit ran";
+}
+
 // A host's vectored exception handler and unhandled-exception filter: each
 // counts in the shared block, and the filter ends the process with 3.
 LONG WINAPI CountingHandler(EXCEPTION_POINTERS*) {
