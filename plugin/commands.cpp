@@ -7,7 +7,7 @@
 
 #include "calcplugin.h"
 #include "expr/expr.h"
-#include "plugin/float_state.h"
+#include "guest/float_state.h"
 #include "plugin/plugin.h"
 #include "toast/toast.h"
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "expr/expr.h"
-#include "plugin/float_state.h"
-#include "plugin/library.h"
-#include "plugin/stack_canary.h"
+#include "guest/float_state.h"
+#include "guest/library.h"
+#include "guest/stack_canary.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The processor check of the test DLL sse2_refusal_seam.dll, which is linked
 // as the plug-in is, with the plug-in's own entry point and start-up
-// (plugin/dll_entry.cpp): it reports no SSE2 unless the process's environment
+// (guest/dll_entry.cpp): it reports no SSE2 unless the process's environment
 // says to report it, and leaves in that environment whether the stack
 // protector's canary had been chosen when it ran.
 //
@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "plugin/library.h"
-#include "plugin/stack_canary.h"
+#include "guest/library.h"
+#include "guest/stack_canary.h"
 #include "tests/sse2_refusal_seam.h"
 
 extern "C" std::uintptr_t __stack_chk_guard;

@@ -5,7 +5,7 @@ runs the test suites against it, to find faults that no test notices.
     nice -n 10 python3 tools/mutate.py [--sample N] [--seed S] [--id ID]
                                        [--native-only | --windows] [--list] [FILE...]
 
-FILEs default to every source of expr/, plugin/ and toast/. For each mutant
+FILEs default to every source of expr/, guest/, plugin/ and toast/. For each mutant
 it rebuilds the native build's test programs incrementally and runs the
 suites (fastest first, each under a time and a memory limit) until one fails;
 a mutant they all pass is tried once more in the sanitizer build, which sees
@@ -29,7 +29,7 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-SOURCE_DIRS = ("expr", "plugin", "toast")
+SOURCE_DIRS = ("expr", "guest", "plugin", "toast")
 SOURCE_SUFFIXES = (".cpp", ".h")
 EQUIVALENTS_DOC = os.path.join(ROOT, "docs", "testing.md")
 BACKUP = os.path.join(ROOT, "build", "mutate-backup.json")  # the original of a mutated file

@@ -5,7 +5,7 @@
 //
 // Compiled without SSE on 32-bit x86: the canary is chosen in the DLL's entry
 // point, where the processor is not yet known to have SSE2.
-#include "plugin/stack_canary.h"
+#include "guest/stack_canary.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -4,7 +4,7 @@
 // runs before the processor is known to have them, and before the C runtime
 // starts. On Windows the DLL's entry point (dll_entry.cpp) releases the
 // variables instead.
-#include "plugin/library.h"
+#include "guest/library.h"
 
 #if !defined(_WIN32)
 #include "expr/expr.h"

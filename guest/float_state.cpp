@@ -9,7 +9,7 @@
 // than the rest; it is done only when the host has x87 flags raised, which
 // only that restores. Otherwise the control word is set and put back alone,
 // and flags the plug-in raised are cleared.
-#include "plugin/float_state.h"
+#include "guest/float_state.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 

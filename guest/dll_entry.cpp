@@ -1,6 +1,6 @@
 // The DLL's entry point, which Windows calls before anything else of the DLL
 // at load and after everything at unload. The linker is told its name
-// (plugin/CMakeLists.txt). It is the DLL's whole start-up: the C runtime's
+// (guest/CMakeLists.txt). It is the DLL's whole start-up: the C runtime's
 // DLL start-up is not linked in, since it takes the runtime's locks and heap
 // under the loader lock and adds thread-local storage callbacks that run on
 // every thread of the host. The DLL has no static constructors, destructors,
@@ -12,8 +12,8 @@
 #include <windows.h>
 
 #include "expr/expr.h"
-#include "plugin/library.h"
-#include "plugin/stack_canary.h"
+#include "guest/library.h"
+#include "guest/stack_canary.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ extern "C" CALC_BEFORE_RUNTIME BOOL WINAPI CalcLibraryEntry(HANDLE module, DWORD
   if (reason == DLL_PROCESS_ATTACH) {
     if (!ProcessorHasSse2()) return FALSE;
     ChooseStackCanary();
-    if (DisableThreadLibraryCalls(static_cast<HMODULE>(module))) return FALSE;
+    if (!DisableThreadLibraryCalls(static_cast<HMODULE>(module))) return FALSE;
     started = true;
   } else if (reason == DLL_PROCESS_DETACH && started && reserved == nullptr) {
     ClearVariables();

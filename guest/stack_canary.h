@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/library.h"
+#include "guest/library.h"
 
 // The canary before it is chosen; a chosen canary is never this nor 0.
 constexpr std::uint32_t kUnchosenCanary = 0xBB40E64E;

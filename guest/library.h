@@ -5,7 +5,7 @@
 #include <cstdint>
 
 // Marks a function that runs at load before the stack protector's canary is
-// chosen (plugin/stack_canary.h), and so must not check one.
+// chosen (guest/stack_canary.h), and so must not check one.
 #if defined(__has_attribute)
 #if __has_attribute(no_stack_protector)
 #define CALC_BEFORE_RUNTIME __attribute__((no_stack_protector))
