@@ -5,7 +5,7 @@
 // that fegetenv saved, as glibc's does (under Wine a saved 0x7F83, rounding
 // toward zero with two flags raised, came back as 0x1F80).
 //
-// Saving and restoring the whole x87 environment costs about 70 ns, far more
+// Saving and restoring the whole x87 environment costs 75 to 90 ns, far more
 // than the rest; it is done only when the host has x87 flags raised, which
 // only that restores. Otherwise the control word is set and put back alone,
 // and flags the plug-in raised are cleared.
