@@ -585,10 +585,10 @@ TEST(Sse2Seam, RefusedBeforeTheCanaryIsChosen) {
 
 // --- The DLL's start-up, as a host sees it -------------------------------------
 
-// The bytes of the plug-in's file; empty if it cannot be read.
-std::vector<unsigned char> PluginFile() {
+// The bytes of the file at `path`; empty if it cannot be read.
+std::vector<unsigned char> FileBytes(const std::string& path) {
   std::vector<unsigned char> bytes;
-  std::FILE* file = std::fopen(DefaultPluginPath().c_str(), "rb");
+  std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return bytes;
   unsigned char buffer[65536];
   for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
@@ -613,7 +613,7 @@ std::uint32_t ReadLe(const unsigned char* bytes, std::size_t length, std::size_t
 // in it the subsystem at 68, DllCharacteristics at 70, the data directory at
 // 96 with 8 bytes an entry, the thread storage (TLS) directory its tenth.
 TEST(StartUp, HeaderAsWindowsReadsIt) {
-  const std::vector<unsigned char> file = PluginFile();
+  const std::vector<unsigned char> file = FileBytes(DefaultPluginPath());
   ASSERT_GT(file.size(), 0x400u);
   const auto read = [&](std::size_t at, std::size_t size) {
     return ReadLe(file.data(), file.size(), at, size);
@@ -864,20 +864,10 @@ TEST(StartUp, ExitProcessCallsOnlyTheEntryPoint) {
 // debugger finds it: the section's address plus the symbol's value. Null if
 // the file or the symbol is missing.
 void* DebugSymbol(HMODULE module, const char* name) {
-  std::FILE* file = std::fopen((DefaultPluginPath() + ".debug").c_str(), "rb");
-  if (file == nullptr) return nullptr;
-  std::vector<unsigned char> bytes;
-  unsigned char buffer[65536];
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) {
-    bytes.insert(bytes.end(), buffer, buffer + got);
-  }
-  std::fclose(file);
-  const auto read32 = [&](std::size_t at) {
-    std::uint32_t value = 0;
-    if (at + 4 <= bytes.size()) std::memcpy(&value, &bytes[at], 4);
-    return value;
-  };
-  const auto read16 = [&](std::size_t at) { return static_cast<std::uint16_t>(read32(at)); };
+  const std::vector<unsigned char> bytes = FileBytes(DefaultPluginPath() + ".debug");
+  if (bytes.empty()) return nullptr;
+  const auto read32 = [&](std::size_t at) { return ReadLe(bytes.data(), bytes.size(), at, 4); };
+  const auto read16 = [&](std::size_t at) { return ReadLe(bytes.data(), bytes.size(), at, 2); };
   // The PE signature, the file header (20 bytes), then the optional header.
   const std::size_t pe = read32(0x3C);
   if (read32(pe) != 0x00004550) return nullptr;
