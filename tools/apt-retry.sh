@@ -9,6 +9,7 @@
 #                        these alone is not tried again (see apt_is_lasting)
 #   apt_failures         after a final failure: what failed, one item a line
 #   install_from_release STALE PACKAGES...   install, falling back on the point release
+#   join_items ITEMS     the lines of ITEMS on one line
 #   debian_uri CODENAME [APT_DIR]            the URI of the Debian source for CODENAME
 #   registry_fault_message ITEMS   the message that names them
 
@@ -69,6 +70,11 @@ apt_failed_items() {
     awk '!seen[$0]++'
 }
 
+# ITEMS (one a line) on one line, joined by "; ".
+join_items() {
+  printf '%s\n' "$1" | paste -sd ';' - | sed 's/;/; /g'
+}
+
 # The codename of the system's own release (bookworm), from os_release; empty if it names none.
 release_codename() {
   (. "$os_release" 2>/dev/null && printf '%s\n' "${VERSION_CODENAME:-}")
@@ -92,8 +98,8 @@ install_from_release() {
   first=$apt_failures
   codename=$(release_codename)
   if apt_lasting=$lasting apt_is_lasting "$first" && [ -n "$codename" ]; then
-    echo "setup-machine: the index $(printf '%s\n' "$stale" | sed 's/^index: //' | paste -sd ';' - |
-      sed 's/;/; /g') could not be refreshed, so these packages come from the $codename point release" >&2
+    echo "setup-machine: the index $(join_items "${stale//index: /}") could not be refreshed," \
+      "so these packages come from the $codename point release" >&2
     apt_get install -y -q -t "$codename" "$@" && return 0
     first=$(printf '%s\n%s\n' "$first" "$apt_failures")
   fi

@@ -62,7 +62,7 @@ refresh_indexes() {
     return 0
   fi
   stale=$apt_failures
-  echo "setup-machine: could not refresh: $(printf '%s\n' "$stale" | paste -sd ';' - | sed 's/;/; /g');" \
+  echo "setup-machine: could not refresh: $(join_items "$stale");" \
     "installing from the indexes at hand" >&2
 }
 
